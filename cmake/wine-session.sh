@@ -1,0 +1,18 @@
+#!/bin/sh
+# Starts (or stops) wine's background services for the test run. Their stdio
+# is detached so that they never hold ctest's output pipe open.
+set -e
+case "$1" in
+  start)
+    mkdir -p "$WINEPREFIX"
+    wineserver -p </dev/null >/dev/null 2>&1
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      wine wineboot -i </dev/null >/dev/null 2>&1
+    fi
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+    ;;
+  stop)
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    ;;
+  *) echo "usage: $0 start|stop" >&2; exit 2 ;;
+esac

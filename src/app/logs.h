@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+
+#if defined(__MINGW32__)
+#define TOVIK_PRINTF(fmt_index, args_index) \
+  __attribute__((format(gnu_printf, fmt_index, args_index)))
+#else
+#define TOVIK_PRINTF(fmt_index, args_index) __attribute__((format(printf, fmt_index, args_index)))
+#endif
+
+// The three diagnostic logs in the Tovik folder. Each call appends one line
+// (the text and a line end: CR LF on Windows, LF elsewhere) by opening,
+// writing, flushing and closing the file, so lines from several threads never
+// interleave. They never create the folder and never report a failure.
+void debug_log(const char* text);
+void connection_log(const char* text);
+void discovery_log(const char* text);
+
+// Size of the buffer that formatted log lines are composed in; longer lines
+// are cut to kLogLineSize - 1 bytes.
+constexpr std::size_t kLogLineSize = 512;
+
+// printf-style composition into a kLogLineSize buffer, then one log line.
+void connection_logf(const char* format, ...) TOVIK_PRINTF(1, 2);
+void discovery_logf(const char* format, ...) TOVIK_PRINTF(1, 2);
+
+// Formats like snprintf into out[kLogLineSize]; always NUL-terminated.
+void format_log_line(char (&out)[kLogLineSize], const char* format, va_list args)
+    TOVIK_PRINTF(2, 0);
