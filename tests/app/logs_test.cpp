@@ -120,13 +120,10 @@ TEST(Logs, AReadOnlyLogLosesLinesAndTheProgramGoesOn) {
                                    std::filesystem::perms::others_read);
   debug_log("second");
   std::string content = *test::read_file_bytes(app_data.tovik_path("debug.log"));
-#ifndef _WIN32
-  // root ignores permission bits on POSIX; the point is that nothing fails.
+  // As root (CI, and wine on a root-owned file) the write may still succeed;
+  // what matters is that a refused write loses only that line and nothing fails.
   if (content != lines({"first"})) {
     EXPECT_EQ(content, lines({"first", "second"}));
   }
-#else
-  EXPECT_EQ(content, lines({"first"}));
-#endif
   std::filesystem::permissions(app_data.tovik_path("debug.log"), std::filesystem::perms::owner_all);
 }
