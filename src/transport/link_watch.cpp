@@ -1,0 +1,57 @@
+#include <cstdint>
+
+#include "app/logs.h"
+#include "transport/session_transport.h"
+
+namespace {
+
+constexpr std::int64_t kPingIntervalNs = 2000000000;
+constexpr std::int64_t kSilenceLimitMs = 5000;
+constexpr std::uint32_t kLargestRttSampleMs = 5000;
+
+}  // namespace
+
+void SessionTransport::send_ping_if_due() {
+  if (!connected_) return;
+  const std::int64_t now_ns = clock_->now_ns();
+  if (now_ns - last_ping_ns_ < kPingIntervalNs) return;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (connected_ && socket_.is_open()) {
+      std::string ping = build_ping(now_ns / 1000000);
+      socket_.send_to(ping.data(), ping.size(), peer_);
+    }
+  }
+  last_ping_ns_ = now_ns;
+}
+
+void SessionTransport::answer_ping(const std::uint8_t* data, std::size_t size,
+                                   const SocketAddress& from) {
+  if (!socket_.is_open()) return;
+  std::string pong = build_pong(data, size);
+  socket_.send_to(pong.data(), pong.size(), from);
+}
+
+void SessionTransport::take_pong(const std::uint8_t* data, std::size_t size) {
+  std::optional<std::int64_t> echoed = parse_pong(data, size);
+  if (!echoed) return;
+  // Unsigned on purpose: an echo from the future becomes a huge sample and is dropped.
+  const auto sample = static_cast<std::uint32_t>(static_cast<std::uint64_t>(now_ms()) -
+                                                 static_cast<std::uint64_t>(*echoed));
+  if (sample > kLargestRttSampleMs) return;
+  const int old = rtt_ms_;
+  rtt_ms_ = old > 0 ? static_cast<int>(0.7 * old + 0.3 * sample) : static_cast<int>(sample);
+}
+
+void SessionTransport::check_silence(const char* timeout_format) {
+  if (!connected_ || state_ != tovik::ConnectionState::Connected) return;
+  const std::int64_t last = last_rx_ms_;
+  if (last <= 0) return;
+  const std::int64_t elapsed = now_ms() - last;
+  if (elapsed <= kSilenceLimitMs) return;
+  connection_logf(timeout_format, static_cast<long long>(elapsed));
+  connected_ = false;
+  last_rx_ms_ = 0;
+  rtt_ms_ = 0;
+  set_state(tovik::ConnectionState::Searching, std::string());
+}

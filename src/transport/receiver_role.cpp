@@ -1,0 +1,73 @@
+#include <chrono>
+
+#include "app/logs.h"
+#include "transport/session_transport.h"
+
+namespace {
+
+const char kReceiverTimeout[] = "Receiver timeout \xE2\x80\x94 no packets for %lldms";
+
+bool log_datagram_count(std::uint64_t count) {
+  return count <= 3 || count % 500 == 0;
+}
+
+}  // namespace
+
+ErrorCode SessionTransport::start_receiver() {
+  discovery_->set_on_found(
+      [this](const tovik::DiscoveredService& service) { on_service_found(service); });
+  return discovery_->start_listening();
+}
+
+void SessionTransport::on_service_found(const tovik::DiscoveredService& service) {
+  connection_logf("Discovered transmitter '%s' at %s:%d", service.name.c_str(),
+                  service.address.c_str(), service.port);
+  set_state(tovik::ConnectionState::Connecting, service.name);
+  SocketAddress to;
+  to.ip = parse_ipv4(service.address).value_or(0);
+  to.port = service.port;
+  std::string hello = build_hello(config_.device_name, config_.device_id, code_to_present_);
+  int sent = socket_.send_to(hello.data(), hello.size(), to);
+  connection_logf("Sent HELLO to %s:%d (%d bytes)", service.address.c_str(), service.port, sent);
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    peer_ = to;
+    connected_ = true;
+  }
+  set_state(tovik::ConnectionState::Connected, service.name);
+  if (!listen_thread_.joinable()) {
+    listen_thread_ = std::thread(&SessionTransport::receiver_listen_loop, this);
+    keepalive_thread_ = std::thread(&SessionTransport::keepalive_loop, this);
+  }
+}
+
+void SessionTransport::receiver_listen_loop() {
+  connection_log("Receiver listen loop started");
+  std::uint8_t buffer[kSessionDatagramMax];
+  while (running_) {
+    send_ping_if_due();
+    std::size_t received = 0;
+    SocketAddress from;
+    if (!receive_one(buffer, kReceiverTimeout, &received, &from)) continue;
+    ++datagram_count_;
+    if (log_datagram_count(datagram_count_)) {
+      connection_logf("Received UDP frame #%llu, size=%d",
+                      static_cast<unsigned long long>(datagram_count_), static_cast<int>(received));
+    }
+    handle_datagram(buffer, received, from);
+  }
+  connection_log("Receiver listen loop exited");
+}
+
+void SessionTransport::keepalive_loop() {
+  connection_log("Keepalive loop started");
+  const std::uint8_t keepalive = kKeepaliveByte;
+  while (running_) {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      if (connected_) socket_.send_to(&keepalive, 1, peer_);
+    }
+    std::this_thread::sleep_until(std::chrono::steady_clock::now() + std::chrono::milliseconds(10));
+  }
+  connection_log("Keepalive loop exited");
+}

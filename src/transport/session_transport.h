@@ -1,0 +1,143 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "app/error_code.h"
+#include "discovery/service_discovery.h"
+#include "transport/connection_state.h"
+#include "transport/packet_codec.h"
+#include "transport/steady_clock.h"
+#include "transport/udp_socket.h"
+
+struct TransportConfig {
+  std::string device_name = "Tovik PC";
+  std::string device_id;
+  bool is_transmitter = true;
+  // The network constants, as fields so that tests can run on loopback ports.
+  std::uint16_t audio_port = 19483;
+  DiscoveryConfig discovery;
+  // Time source of the session's timers; the system's monotonic clock when null.
+  const Clock* clock = nullptr;
+};
+
+// The UDP session with one receiver (transmitter role) or one transmitter
+// (receiver role): pairing, approval, PING/PONG, silence time-out, CTRL and
+// audio frames. Callbacks are set before start and run on the session's
+// threads without any lock held; they must return promptly and not call stop.
+class SessionTransport {
+ public:
+  using ApprovalCallback = std::function<bool(const std::string& name, const std::string& id)>;
+  using StateCallback = std::function<void(tovik::ConnectionState, const std::string& detail)>;
+  using ControlCallback =
+      std::function<void(tovik::CtrlType, const unsigned char* payload, std::size_t size)>;
+  using FrameCallback = std::function<void(const AudioFrameHeader&, const unsigned char* payload,
+                                           std::size_t size)>;
+
+  // Draws the pairing code and creates the discovery object.
+  static Created<SessionTransport> create(const TransportConfig& config);
+  ~SessionTransport();
+  SessionTransport(const SessionTransport&) = delete;
+  SessionTransport& operator=(const SessionTransport&) = delete;
+
+  void set_approval_callback(ApprovalCallback callback);
+  void set_state_callback(StateCallback callback);
+  void set_control_callback(ControlCallback callback);
+  // Receiver role: where received audio frames go.
+  void set_frame_callback(FrameCallback callback);
+  // Receiver role: the pairing code sent as the HELLO's third field.
+  void set_code_to_present(std::string code);
+
+  // Opens the audio socket, reports Searching and starts the role's threads.
+  // InternalError when the socket cannot be opened or bound.
+  ErrorCode start();
+  // Ends the threads, closes the socket, reports Disconnected. Idempotent.
+  void stop();
+
+  // Sends one audio frame to the peer; ConnectionLost when none or on failure.
+  ErrorCode send_audio_frame(const AudioFrameHeader& header, const std::uint8_t* payload,
+                             std::size_t size);
+
+  tovik::ConnectionState state() const;
+  std::string pairing_code() const { return pairing_code_; }
+  void set_paused(bool paused) { paused_ = paused; }
+  bool is_paused() const { return paused_; }
+  // Smoothed round-trip time in ms, or 40 before any sample.
+  int rtt_ms() const;
+  // The bitrate figure for display, in kbit/s; follows set_bitrate_figure.
+  int bitrate_kbps() const { return bitrate_bps_ / 1000; }
+  // Records the encoder's current bitrate for bitrate_kbps.
+  void set_bitrate_figure(int bits_per_second) { bitrate_bps_ = bits_per_second; }
+
+  // The local port of the audio socket while started (tests bind port 0).
+  std::uint16_t audio_port() const { return socket_.local_port(); }
+  // Handles one received datagram as the listen loop does; exposed so the
+  // classification and handling can be fuzzed without sockets.
+  void handle_datagram(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
+
+ private:
+  explicit SessionTransport(const TransportConfig& config);
+
+  bool open_audio_socket();
+  void set_state(tovik::ConnectionState state, const std::string& detail);
+  std::int64_t now_ms() const { return clock_->now_ms(); }
+
+  // Transmitter role.
+  void transmitter_listen_loop();
+  void handle_hello(const HelloMessage& hello, const SocketAddress& from);
+  bool admit(const HelloMessage& hello);
+  void handle_ctrl(const std::uint8_t* data, std::size_t size);
+
+  // Receiver role.
+  ErrorCode start_receiver();
+  void on_service_found(const tovik::DiscoveredService& service);
+  void receiver_listen_loop();
+  void keepalive_loop();
+
+  // Link watch, both roles.
+  void send_ping_if_due();
+  void answer_ping(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
+  void take_pong(const std::uint8_t* data, std::size_t size);
+  void check_silence(const char* timeout_format);
+  bool receive_one(std::uint8_t* buffer, const char* timeout_format,
+                   std::size_t* received, SocketAddress* from);
+
+  TransportConfig config_;
+  const Clock* clock_;
+  SessionRole role_;
+  std::atomic<tovik::ConnectionState> state_{tovik::ConnectionState::Disconnected};
+  std::unique_ptr<ServiceDiscovery> discovery_;
+
+  ApprovalCallback on_approval_;
+  StateCallback on_state_;
+  ControlCallback on_control_;
+  FrameCallback on_frame_;
+
+  mutable std::mutex lock_;
+  std::thread listen_thread_;
+  std::thread keepalive_thread_;
+  std::atomic<bool> running_{false};
+  UdpSocket socket_;
+  SocketAddress peer_;
+  std::atomic<bool> connected_{false};
+
+  std::string pairing_code_;
+  std::string code_to_present_;
+  std::set<std::string> approved_ids_;
+  std::atomic<std::int64_t> last_rx_ms_{0};
+  std::int64_t last_ping_ns_ = 0;
+  std::atomic<int> rtt_ms_{0};
+  std::atomic<bool> paused_{false};
+  std::atomic<int> bitrate_bps_{128000};
+  std::uint64_t datagram_count_ = 0;
+
+  // The audio frame is assembled here under the lock: no allocation per frame.
+  std::uint8_t frame_buffer_[kSessionDatagramMax * 4];
+};

@@ -1,0 +1,103 @@
+#include "session_harness.h"
+
+#include <algorithm>
+
+namespace test {
+
+LoopbackPeer::LoopbackPeer() {
+  UdpSocket::startup();
+  socket_.open();
+  socket_.bind(kIpv4Loopback, 0);
+  socket_.set_receive_timeout_ms(100);
+}
+
+void LoopbackPeer::send(const std::string& bytes, std::uint16_t to_port) {
+  socket_.send_to(bytes.data(), bytes.size(), SocketAddress{kIpv4Loopback, to_port});
+}
+
+std::optional<std::string> LoopbackPeer::receive(
+    const std::function<bool(const std::string&)>& accept, std::chrono::milliseconds bound) {
+  auto deadline = std::chrono::steady_clock::now() + bound;
+  char buffer[4096];
+  while (std::chrono::steady_clock::now() < deadline) {
+    SocketAddress from;
+    int n = socket_.receive_from(buffer, sizeof buffer, &from);
+    if (n <= 0) continue;
+    std::string datagram(buffer, static_cast<std::size_t>(n));
+    if (!accept || accept(datagram)) return datagram;
+  }
+  return std::nullopt;
+}
+
+SessionTransport::StateCallback StateLog::callback() {
+  return [this](tovik::ConnectionState state, const std::string& detail) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    reports_.emplace_back(state, detail);
+  };
+}
+
+std::vector<std::pair<tovik::ConnectionState, std::string>> StateLog::reports() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return reports_;
+}
+
+bool StateLog::has(tovik::ConnectionState state, const std::string& detail) const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return std::find(reports_.begin(), reports_.end(), std::make_pair(state, detail)) !=
+         reports_.end();
+}
+
+int StateLog::count(tovik::ConnectionState state) const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return static_cast<int>(std::count_if(reports_.begin(), reports_.end(),
+                                        [state](const auto& r) { return r.first == state; }));
+}
+
+TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sink,
+                                            const Clock* clock) {
+  TransportConfig config;
+  config.device_name = "Test PC";
+  config.device_id = "tovik-00112233445566ff";
+  config.audio_port = 0;
+  config.discovery.port = announcement_sink.port();
+  config.discovery.broadcast_address = kIpv4Loopback;
+  config.clock = clock;
+  return config;
+}
+
+std::uint16_t free_udp_port() {
+  UdpSocket probe;
+  probe.open();
+  probe.bind(kIpv4Loopback, 0);
+  std::uint16_t port = probe.local_port();
+  probe.close();
+  return port;
+}
+
+std::vector<std::string> log_lines(const AppDataScope& app_data, const std::string& file) {
+  std::vector<std::string> lines;
+  std::string text = read_file_bytes(app_data.tovik_path(file)).value_or("");
+  const std::string end = text_line_end();
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t next = text.find(end, pos);
+    if (next == std::string::npos) next = text.size();
+    lines.push_back(text.substr(pos, next - pos));
+    pos = next + end.size();
+  }
+  return lines;
+}
+
+bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line) {
+  auto lines = log_lines(app_data, file);
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+bool log_has_line_starting(const AppDataScope& app_data, const std::string& file,
+                           const std::string& prefix) {
+  for (const std::string& line : log_lines(app_data, file)) {
+    if (line.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace test

@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "fake_clock.h"
+#include "session_harness.h"
+#include "transport/session_transport.h"
+
+using tovik::ConnectionState;
+
+namespace {
+
+std::unique_ptr<SessionTransport> idle_transport(const Clock* clock,
+                                                 const test::LoopbackPeer& sink) {
+  auto created = SessionTransport::create(test::loopback_transmitter_config(sink, clock));
+  return std::move(created.object);
+}
+
+void feed(SessionTransport& session, const std::string& datagram) {
+  session.handle_datagram(reinterpret_cast<const std::uint8_t*>(datagram.data()),
+                          datagram.size(), SocketAddress{kIpv4Loopback, 9});
+}
+
+std::string pong_echoing(std::int64_t clock_ms) { return "TOVIK_PONG|" + std::to_string(clock_ms); }
+
+const char kTimeoutPrefix[] = "Connection timeout \xE2\x80\x94 no packets for ";
+
+}  // namespace
+
+TEST(LinkQuality, RoundTripSamplesAreSmoothedAndTruncated) {
+  test::AppDataScope app_data;
+  test::LoopbackPeer sink;
+  FakeClock clock;
+  auto session = idle_transport(&clock, sink);
+  EXPECT_EQ(session->rtt_ms(), 40);
+  const std::int64_t now = clock.now_ms();
+  std::vector<int> seen;
+  for (int sample : {20, 10, 10}) {
+    feed(*session, pong_echoing(now - sample));
+    seen.push_back(session->rtt_ms());
+  }
+  EXPECT_EQ(seen, (std::vector<int>{20, 17, 14}));
+
+  auto other = idle_transport(&clock, sink);
+  feed(*other, pong_echoing(now - 12));
+  EXPECT_EQ(other->rtt_ms(), 12);
+  feed(*other, pong_echoing(now - 22));
+  EXPECT_EQ(other->rtt_ms(), 14);  // 8.4 + 6.6 is just below 15 in double
+}
+
+TEST(LinkQuality, OddSamplesAreDroppedOrKeptAsTheRulesSay) {
+  test::AppDataScope app_data;
+  test::LoopbackPeer sink;
+  FakeClock clock;
+  auto session = idle_transport(&clock, sink);
+  const std::int64_t now = clock.now_ms();
+  feed(*session, pong_echoing(now));  // 0 ms keeps the figure at "no sample"
+  EXPECT_EQ(session->rtt_ms(), 40);
+  feed(*session, pong_echoing(now + 1));     // from the future
+  feed(*session, pong_echoing(now - 5001));  // too old
+  feed(*session, "TOVIK_PONG|abc");
+  feed(*session, "TOVIK_PONG|99999999999999999999");
+  EXPECT_EQ(session->rtt_ms(), 40);
+  feed(*session, pong_echoing(now - 5000));  // the largest accepted sample
+  EXPECT_EQ(session->rtt_ms(), 5000);
+  feed(*session, pong_echoing(now - 30));
+  EXPECT_EQ(session->rtt_ms(), 3509);
+}
+
+class SilenceWatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    session_ = idle_transport(&clock_, sink_);
+    session_->set_state_callback(states_.callback());
+    session_->set_approval_callback([this](const std::string&, const std::string&) {
+      return approve_.load();
+    });
+    ASSERT_EQ(session_->start(), ErrorCode::Ok);
+  }
+
+  void connect(test::LoopbackPeer& peer, const std::string& name, const std::string& id) {
+    peer.send(build_hello(name, id, ""), session_->audio_port());
+    ASSERT_TRUE(test::wait_until([&] { return states_.has(ConnectionState::Connected, name); }));
+  }
+
+  // Waits for two PINGs after moving time: the pass that checks the silence
+  // after the first one has then finished.
+  void let_loop_pass(test::LoopbackPeer& peer) {
+    auto is_ping = [](const std::string& d) { return d.rfind("TOVIK_PING|", 0) == 0; };
+    ASSERT_TRUE(peer.receive(is_ping));
+    clock_.advance_ms(2000);
+    ASSERT_TRUE(peer.receive(is_ping));
+  }
+
+  test::AppDataScope app_data_;
+  test::LoopbackPeer sink_;
+  FakeClock clock_;
+  test::StateLog states_;
+  std::atomic<bool> approve_{true};
+  std::unique_ptr<SessionTransport> session_;
+};
+
+TEST_F(SilenceWatch, ASilentReceiverIsDroppedAfterMoreThanFiveSeconds) {
+  test::LoopbackPeer phone;
+  connect(phone, "Phone", "rx-1");
+  feed(*session_, pong_echoing(clock_.now_ms() - 25));
+  EXPECT_EQ(session_->rtt_ms(), 25);
+  clock_.advance_ms(5001);
+  const std::string line = std::string(kTimeoutPrefix) + "5001ms, disconnecting";
+  ASSERT_TRUE(test::wait_until([&] { return states_.count(ConnectionState::Searching) == 2; }));
+  EXPECT_TRUE(test::log_has_line(app_data_, "connection.log", line));
+  EXPECT_EQ(session_->state(), ConnectionState::Searching);
+  EXPECT_EQ(session_->rtt_ms(), 40);
+
+  // The receiver comes back with a new HELLO and is not asked for approval again.
+  approve_ = false;
+  connect(phone, "Phone", "rx-1");
+}
+
+TEST_F(SilenceWatch, AReceiverThatKeepsPingingIsNeverDropped) {
+  test::LoopbackPeer phone;
+  connect(phone, "Phone", "rx-1");
+  for (int i = 0; i < 12; ++i) {
+    clock_.advance_ms(900);
+    phone.send("TOVIK_PING|" + std::to_string(i), session_->audio_port());
+    std::string expected = "TOVIK_PONG|" + std::to_string(i);
+    ASSERT_TRUE(phone.receive([&](const std::string& d) { return d == expected; }));
+  }
+  EXPECT_EQ(states_.count(ConnectionState::Searching), 1);
+  EXPECT_EQ(session_->state(), ConnectionState::Connected);
+}
+
+TEST_F(SilenceWatch, NoTimeoutWhileApprovalIsPending) {
+  test::LoopbackPeer phone;
+  connect(phone, "Phone", "rx-1");
+  approve_ = false;
+  test::LoopbackPeer stranger;
+  stranger.send(build_hello("Stranger", "rx-2", ""), session_->audio_port());
+  ASSERT_TRUE(test::wait_until([&] { return states_.has(ConnectionState::ApprovalPending, "Stranger"); }));
+  clock_.advance_ms(6000);
+  let_loop_pass(phone);
+  EXPECT_EQ(session_->state(), ConnectionState::ApprovalPending);
+  EXPECT_EQ(states_.count(ConnectionState::Searching), 1);
+}
+
+TEST(SilenceWatchRealTime, ASilentReceiverIsDroppedBetweenFiveAndAboutFiveAndAHalfSeconds) {
+  test::AppDataScope app_data;
+  test::LoopbackPeer sink;
+  auto session = idle_transport(nullptr, sink);
+  test::StateLog states;
+  session->set_state_callback(states.callback());
+  session->set_approval_callback([](const std::string&, const std::string&) { return true; });
+  ASSERT_EQ(session->start(), ErrorCode::Ok);
+  test::LoopbackPeer phone;
+  auto sent = std::chrono::steady_clock::now();
+  phone.send(build_hello("Phone", "rx-1", ""), session->audio_port());
+  ASSERT_TRUE(test::wait_until([&] { return states.count(ConnectionState::Searching) == 2; },
+                               std::chrono::seconds(20)));
+  EXPECT_GT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(5000));
+  std::smatch match;
+  bool found = false;
+  for (const std::string& line : test::log_lines(app_data, "connection.log")) {
+    static const std::regex pattern(std::string(kTimeoutPrefix) + "([0-9]+)ms, disconnecting");
+    if (std::regex_match(line, match, pattern)) {
+      found = true;
+      int elapsed = std::stoi(match[1]);
+      EXPECT_GT(elapsed, 5000);
+      EXPECT_LT(elapsed, 8000);  // generous: the loop notices within one 500 ms wait
+    }
+  }
+  EXPECT_TRUE(found);
+}
