@@ -53,8 +53,9 @@ ErrorCode SessionTransport::start() {
   if (!open_audio_socket()) return ErrorCode::InternalError;
   set_state(tovik::ConnectionState::Searching, std::string());
   if (role_ == SessionRole::Receiver) return start_receiver();
+  // The bound port, which is the configured one unless a test asked for any.
   ErrorCode code =
-      discovery_->start_broadcasting(config_.device_name, config_.audio_port, config_.device_id);
+      discovery_->start_broadcasting(config_.device_name, socket_.local_port(), config_.device_id);
   if (code != ErrorCode::Ok) return code;
   listen_thread_ = std::thread(&SessionTransport::transmitter_listen_loop, this);
   return ErrorCode::Ok;

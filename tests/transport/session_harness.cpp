@@ -60,7 +60,7 @@ TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sin
   config.device_id = "tovik-00112233445566ff";
   config.audio_port = 0;
   config.discovery.port = announcement_sink.port();
-  config.discovery.broadcast_address = kIpv4Loopback;
+  config.discovery.broadcast_ip = kIpv4Loopback;
   config.clock = clock;
   return config;
 }

@@ -146,8 +146,8 @@ TEST_F(SilenceWatch, NoTimeoutWhileApprovalIsPending) {
 TEST(SilenceWatchRealTime, ASilentReceiverIsDroppedBetweenFiveAndAboutFiveAndAHalfSeconds) {
   test::AppDataScope app_data;
   test::LoopbackPeer sink;
-  auto session = idle_transport(nullptr, sink);
   test::StateLog states;
+  auto session = idle_transport(nullptr, sink);
   session->set_state_callback(states.callback());
   session->set_approval_callback([](const std::string&, const std::string&) { return true; });
   ASSERT_EQ(session->start(), ErrorCode::Ok);

@@ -15,7 +15,7 @@ TransportConfig receiver_config(std::uint16_t discovery_port) {
   config.device_id = "rx-kitchen";
   config.is_transmitter = false;
   config.discovery.port = discovery_port;
-  config.discovery.broadcast_address = kIpv4Loopback;
+  config.discovery.broadcast_ip = kIpv4Loopback;
   return config;
 }
 
@@ -32,16 +32,17 @@ TEST(ReceiverRole, PairsWithOurTransmitterAndReceivesFrames) {
   tx_config.device_id = "tovik-0123456789abcdef";
   tx_config.audio_port = 0;
   tx_config.discovery.port = discovery_port;
-  tx_config.discovery.broadcast_address = kIpv4Loopback;
+  tx_config.discovery.broadcast_ip = kIpv4Loopback;
+  // The logs outlive the sessions, whose destructors report Disconnected.
+  test::StateLog tx_states;
+  test::StateLog rx_states;
   auto transmitter = SessionTransport::create(tx_config).object;
   ASSERT_TRUE(transmitter);
-  test::StateLog tx_states;
   transmitter->set_state_callback(tx_states.callback());
   transmitter->set_approval_callback([](const std::string&, const std::string&) { return true; });
 
   auto receiver = SessionTransport::create(receiver_config(discovery_port)).object;
   ASSERT_TRUE(receiver);
-  test::StateLog rx_states;
   std::atomic<int> frames{0};
   std::atomic<std::uint32_t> last_sequence{0};
   receiver->set_state_callback(rx_states.callback());

@@ -27,7 +27,7 @@ class Transmitter : public ::testing::Test {
     if (with_approval) {
       session_->set_approval_callback([this](const std::string&, const std::string&) {
         ++approvals_;
-        return approve_;
+        return approve_.load();
       });
     }
     ASSERT_EQ(session_->start(), ErrorCode::Ok);
@@ -235,9 +235,9 @@ TEST(TransmitterStart, BusyPortFailsWithInternalErrorAndItsLogLine) {
   ASSERT_TRUE(holder.bind(kIpv4Any, 0));  // no address reuse: the port is held
   TransportConfig config = test::loopback_transmitter_config(announcements);
   config.audio_port = holder.local_port();
+  test::StateLog states;  // outlives the session, whose destructor reports
   auto created = SessionTransport::create(config);
   ASSERT_EQ(created.code, ErrorCode::Ok);
-  test::StateLog states;
   created.object->set_state_callback(states.callback());
   created.object->stop();  // stop before start is harmless
   EXPECT_EQ(created.object->start(), ErrorCode::InternalError);
