@@ -2,6 +2,7 @@
 // folder (HOME is redirected too, so the user's own config is never touched).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -11,6 +12,33 @@
 #include "support/test_support.h"
 
 namespace {
+
+// What a desktop environment does with the Exec value: undo the string-value
+// escapes, then take the one quoted argument apart.
+std::string decode_exec(const std::string& value) {
+  std::string unescaped;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    char c = value[i];
+    if (c == '%' && i + 1 < value.size() && value[i + 1] == '%') {
+      ++i;
+    } else if (c == '\\' && i + 1 < value.size()) {
+      char n = value[++i];
+      c = n == 'n' ? '\n' : n == 't' ? '\t' : n == 'r' ? '\r' : n == 's' ? ' ' : n;
+    }
+    unescaped += c;
+  }
+  if (unescaped.size() < 2 || unescaped.front() != '"' || unescaped.back() != '"') return "?";
+  std::string argument;
+  for (std::size_t i = 1; i + 1 < unescaped.size(); ++i) {
+    if (unescaped[i] == '\\') ++i;
+    argument += unescaped[i];
+  }
+  return argument;
+}
+
+const char* const kAwkwardPaths[] = {"/usr/bin/tovik",     "/opt/My Apps/tovik",
+                                     "/a\"b$c`d\\e",       "/100%/x",
+                                     "/tab\tand\nnewline", "/it's (here) & ~there"};
 
 class DesktopAutostart : public ::testing::Test {
  protected:
@@ -33,6 +61,10 @@ TEST(DesktopEntry, ExecQuotesAndEscapesThePath) {
   EXPECT_EQ(desktop_exec_argument("/a\\b"), "\"/a\\\\\\\\b\"");
   EXPECT_EQ(desktop_exec_argument("/100%/x"), "\"/100%%/x\"");
   EXPECT_EQ(desktop_exec_argument("/a\nb\tc"), "\"/a\\nb\\tc\"");
+}
+
+TEST(DesktopEntry, ExecDecodesBackToThePath) {
+  for (const char* path : kAwkwardPaths) EXPECT_EQ(decode_exec(desktop_exec_argument(path)), path);
 }
 
 TEST(DesktopEntry, FileTextHasTheRequiredKeys) {
@@ -108,4 +140,18 @@ TEST_F(DesktopAutostart, AnUnwritableFolderChangesNothing) {
   set_autostart(true);
   EXPECT_FALSE(autostart_enabled());
   EXPECT_EQ(test::read_file_bytes(config_.path() + "/autostart"), "not a folder");
+}
+
+// The freedesktop validator as an outside judge, where it is installed.
+TEST_F(DesktopAutostart, WrittenEntriesPassDesktopFileValidate) {
+  if (std::system("desktop-file-validate --help >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "desktop-file-validate (desktop-file-utils) is not installed";
+  }
+  DesktopFileAutostart entry;
+  for (const char* path : kAwkwardPaths) {
+    if (std::string(path).find('\n') != std::string::npos) continue;  // not a real path
+    entry.write(path);
+    std::string command = "desktop-file-validate '" + entry_path() + "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << path;
+  }
 }
