@@ -1,0 +1,92 @@
+#include "storage/paired_devices.h"
+
+#include <algorithm>
+
+#include "app/atomic_file.h"
+#include "storage/flat_json.h"
+#include "storage/storage_dir.h"
+
+namespace {
+
+const char kPairedDevicesFile[] = "paired_devices.json";
+
+// Text up to the first NUL, as a C-string field of the file format would be.
+std::string up_to_nul(const std::string& text) { return text.substr(0, text.find('\0')); }
+
+std::string format_entry(const PairedDevice& device) {
+  return "{" + json_string_field("id", up_to_nul(device.id)) + "," +
+         json_string_field("name", up_to_nul(device.name)) +
+         ",\"timestamp\":" + std::to_string(device.timestamp) + "}";
+}
+
+// The stored entries; an error while reading (out of memory) discards them.
+std::vector<PairedDevice> load_entries(const std::string& path) {
+  try {
+    return parse_paired_devices(read_text_file(path));
+  } catch (...) {
+    return {};
+  }
+}
+
+}  // namespace
+
+std::vector<PairedDevice> parse_paired_devices(const std::string& text) {
+  std::vector<PairedDevice> devices;
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t open = text.find('{', pos);
+    if (open == std::string::npos) break;
+    std::size_t close = text.find('}', open + 1);
+    if (close == std::string::npos) break;
+    const std::string entry = text.substr(open, close - open + 1);
+    PairedDevice device{json_get_string(entry, "id"), json_get_string(entry, "name"),
+                        json_get_int64(entry, "timestamp")};
+    if (!device.id.empty()) devices.push_back(std::move(device));
+    pos = close + 1;
+  }
+  return devices;
+}
+
+void merge_paired_device(std::vector<PairedDevice>& devices, const PairedDevice& device) {
+  auto same_id = [&](const PairedDevice& entry) { return entry.id == device.id; };
+  auto found = std::find_if(devices.begin(), devices.end(), same_id);
+  if (found == devices.end()) {
+    devices.push_back(device);
+    return;
+  }
+  found->name = device.name;
+  found->timestamp = device.timestamp;
+}
+
+void trim_paired_devices(std::vector<PairedDevice>& devices, std::size_t limit) {
+  auto older = [](const PairedDevice& a, const PairedDevice& b) {
+    return a.timestamp < b.timestamp;
+  };
+  while (devices.size() > limit) {
+    // min_element returns the first of equal smallest values.
+    devices.erase(std::min_element(devices.begin(), devices.end(), older));
+  }
+}
+
+std::string format_paired_devices(const std::vector<PairedDevice>& devices) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    if (i > 0) text += ",";
+    text += format_entry(devices[i]);
+  }
+  return text + "]\n";
+}
+
+void add_paired_device(const PairedDevice& device) {
+  if (device.id.empty()) return;
+  try {
+    const std::string path = storage_file(kPairedDevicesFile);
+    if (path.empty()) return;
+    std::vector<PairedDevice> devices = load_entries(path);
+    merge_paired_device(devices, device);
+    trim_paired_devices(devices);
+    write_text_file_atomically(path, format_paired_devices(devices));
+  } catch (...) {
+    // Runs on a session thread: nothing may escape, nothing is reported.
+  }
+}
