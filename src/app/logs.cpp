@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -9,9 +10,17 @@
 
 namespace {
 
+// Append mode is not atomic everywhere (the Windows C runtime seeks to the
+// end, then writes), so the writers of one process take turns.
+std::mutex& append_mutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 void append_line(const char* file_name, const char* text) {
   std::optional<std::string> folder = tovik_folder();
   if (!folder || text == nullptr) return;
+  std::lock_guard<std::mutex> turn(append_mutex());
   // Text mode: the platform writes the line end (CR LF on Windows).
   std::ofstream file(join_path(*folder, file_name), std::ios::out | std::ios::app);
   file << text << std::endl;

@@ -12,8 +12,9 @@
 
 // The three diagnostic logs in the Tovik folder. Each call appends one line
 // (the text and a line end: CR LF on Windows, LF elsewhere) by opening,
-// writing, flushing and closing the file, so lines from several threads never
-// interleave. They never create the folder and never report a failure.
+// writing, flushing and closing the file; the writers of one process take
+// turns, so lines from several threads never interleave or overwrite each
+// other. They never create the folder and never report a failure.
 void debug_log(const char* text);
 void connection_log(const char* text);
 void discovery_log(const char* text);
