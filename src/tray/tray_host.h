@@ -30,7 +30,8 @@ class TrayHost {
   // Removes the icon; called once, only after a successful create.
   virtual void destroy() = 0;
   // Replaces the tooltip (at most 127 units). May be called from any thread;
-  // TrayIcon never runs two calls at once. Must not call back into the sink.
+  // TrayIcon never runs two calls at once. Must not call back into the sink
+  // nor wait for the UI thread (post the change to it instead).
   virtual void set_tooltip(const std::u16string& tooltip) = 0;
   // Shows `model` as a popup at the pointer and returns when it closes; the
   // choice comes back through TrayHostSink::dispatch_command.
