@@ -7,9 +7,7 @@ namespace {
 
 const char kReceiverTimeout[] = "Receiver timeout \xE2\x80\x94 no packets for %lldms";
 
-bool log_datagram_count(std::uint64_t count) {
-  return count <= 3 || count % 500 == 0;
-}
+bool log_datagram_count(std::uint64_t count) { return count <= 3 || count % 500 == 0; }
 
 }  // namespace
 

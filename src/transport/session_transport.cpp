@@ -42,9 +42,7 @@ void SessionTransport::set_control_callback(ControlCallback callback) {
 void SessionTransport::set_frame_callback(FrameCallback callback) {
   on_frame_ = std::move(callback);
 }
-void SessionTransport::set_code_to_present(std::string code) {
-  code_to_present_ = std::move(code);
-}
+void SessionTransport::set_code_to_present(std::string code) { code_to_present_ = std::move(code); }
 
 ErrorCode SessionTransport::start() {
   // A second start without stop would orphan the running threads.

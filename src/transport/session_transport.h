@@ -38,8 +38,8 @@ class SessionTransport {
   using StateCallback = std::function<void(tovik::ConnectionState, const std::string& detail)>;
   using ControlCallback =
       std::function<void(tovik::CtrlType, const unsigned char* payload, std::size_t size)>;
-  using FrameCallback = std::function<void(const AudioFrameHeader&, const unsigned char* payload,
-                                           std::size_t size)>;
+  using FrameCallback =
+      std::function<void(const AudioFrameHeader&, const unsigned char* payload, std::size_t size)>;
 
   // Draws the pairing code and creates the discovery object.
   static Created<SessionTransport> create(const TransportConfig& config);
@@ -106,8 +106,8 @@ class SessionTransport {
   void answer_ping(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
   void take_pong(const std::uint8_t* data, std::size_t size);
   void check_silence(const char* timeout_format);
-  bool receive_one(std::uint8_t* buffer, const char* timeout_format,
-                   std::size_t* received, SocketAddress* from);
+  bool receive_one(std::uint8_t* buffer, const char* timeout_format, std::size_t* received,
+                   SocketAddress* from);
 
   TransportConfig config_;
   const Clock* clock_;

@@ -3,7 +3,8 @@
 
 namespace {
 
-const char kTransmitterTimeout[] = "Connection timeout \xE2\x80\x94 no packets for %lldms, disconnecting";
+const char kTransmitterTimeout[] =
+    "Connection timeout \xE2\x80\x94 no packets for %lldms, disconnecting";
 
 }  // namespace
 
@@ -72,9 +73,8 @@ void SessionTransport::handle_ctrl(const std::uint8_t* data, std::size_t size) {
 
 void SessionTransport::handle_hello(const HelloMessage& hello, const SocketAddress& from) {
   const std::string address = format_ipv4(from.ip);
-  connection_logf("Received HELLO from %s:%d \xE2\x80\x94 '%s' (id=%s, code='%s')",
-                  address.c_str(), from.port, hello.name.c_str(), hello.id.c_str(),
-                  hello.code.c_str());
+  connection_logf("Received HELLO from %s:%d \xE2\x80\x94 '%s' (id=%s, code='%s')", address.c_str(),
+                  from.port, hello.name.c_str(), hello.id.c_str(), hello.code.c_str());
   if (!hello.code.empty() && !pairing_code_.empty() && hello.code != pairing_code_) {
     connection_logf("Pairing code MISMATCH: got '%s' expected '%s' \xE2\x80\x94 rejecting",
                     hello.code.c_str(), pairing_code_.c_str());

@@ -11,13 +11,8 @@
 #include <string>
 #include <thread>
 
-#ifndef _WIN32
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <netinet/in.h>
-#endif
-
 #include "discovery/service_discovery.h"
+#include "lab_guard.h"
 
 namespace {
 
@@ -25,28 +20,6 @@ using Clock = std::chrono::steady_clock;
 
 long long ms_since(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-bool inside_lab_host() {
-  const char* ns = std::getenv("TOVIK_NETLAB_NS");
-  if (ns == nullptr || *ns == '\0') return false;
-#ifndef _WIN32
-  // A broadcast leaves through every interface that has an address: allow
-  // only loopback and the lab's own 10.77.0.0/16.
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) return false;
-  bool lab_only = true;
-  for (const ifaddrs* each = list; each != nullptr; each = each->ifa_next) {
-    if (each->ifa_addr == nullptr || each->ifa_addr->sa_family != AF_INET) continue;
-    const std::uint32_t ip =
-        ntohl(reinterpret_cast<const sockaddr_in*>(each->ifa_addr)->sin_addr.s_addr);
-    if ((ip >> 24) != 127 && (ip >> 16) != 0x0A4D) lab_only = false;
-  }
-  freeifaddrs(list);
-  return lab_only;
-#else
-  return true;
-#endif
 }
 
 int listen(int seconds) {

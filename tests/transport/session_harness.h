@@ -20,9 +20,9 @@ class LoopbackPeer {
   SocketAddress address() const { return {kIpv4Loopback, port()}; }
   void send(const std::string& bytes, std::uint16_t to_port);
   // Next datagram within the bound, skipping those the filter rejects.
-  std::optional<std::string> receive(const std::function<bool(const std::string&)>& accept =
-                                         nullptr,
-                                     std::chrono::milliseconds bound = std::chrono::seconds(10));
+  std::optional<std::string> receive(
+      const std::function<bool(const std::string&)>& accept = nullptr,
+      std::chrono::milliseconds bound = std::chrono::seconds(10));
 
  private:
   UdpSocket socket_;

@@ -17,8 +17,8 @@ std::unique_ptr<SessionTransport> idle_transport(const Clock* clock,
 }
 
 void feed(SessionTransport& session, const std::string& datagram) {
-  session.handle_datagram(reinterpret_cast<const std::uint8_t*>(datagram.data()),
-                          datagram.size(), SocketAddress{kIpv4Loopback, 9});
+  session.handle_datagram(reinterpret_cast<const std::uint8_t*>(datagram.data()), datagram.size(),
+                          SocketAddress{kIpv4Loopback, 9});
 }
 
 std::string pong_echoing(std::int64_t clock_ms) { return "TOVIK_PONG|" + std::to_string(clock_ms); }
@@ -72,9 +72,8 @@ class SilenceWatch : public ::testing::Test {
   void SetUp() override {
     session_ = idle_transport(&clock_, sink_);
     session_->set_state_callback(states_.callback());
-    session_->set_approval_callback([this](const std::string&, const std::string&) {
-      return approve_.load();
-    });
+    session_->set_approval_callback(
+        [this](const std::string&, const std::string&) { return approve_.load(); });
     ASSERT_EQ(session_->start(), ErrorCode::Ok);
   }
 
@@ -136,7 +135,8 @@ TEST_F(SilenceWatch, NoTimeoutWhileApprovalIsPending) {
   approve_ = false;
   test::LoopbackPeer stranger;
   stranger.send(build_hello("Stranger", "rx-2", ""), session_->audio_port());
-  ASSERT_TRUE(test::wait_until([&] { return states_.has(ConnectionState::ApprovalPending, "Stranger"); }));
+  ASSERT_TRUE(
+      test::wait_until([&] { return states_.has(ConnectionState::ApprovalPending, "Stranger"); }));
   clock_.advance_ms(6000);
   let_loop_pass(phone);
   EXPECT_EQ(session_->state(), ConnectionState::ApprovalPending);

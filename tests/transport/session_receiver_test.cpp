@@ -57,7 +57,8 @@ TEST(ReceiverRole, PairsWithOurTransmitterAndReceivesFrames) {
 
   ASSERT_EQ(receiver->start(), ErrorCode::Ok);
   ASSERT_EQ(transmitter->start(), ErrorCode::Ok);
-  ASSERT_TRUE(test::wait_until([&] { return tx_states.has(ConnectionState::Connected, "Kitchen"); }));
+  ASSERT_TRUE(
+      test::wait_until([&] { return tx_states.has(ConnectionState::Connected, "Kitchen"); }));
   auto rx = rx_states.reports();
   ASSERT_GE(rx.size(), 3u);
   EXPECT_EQ(rx[0], std::make_pair(ConnectionState::Searching, std::string()));

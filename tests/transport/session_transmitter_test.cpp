@@ -103,8 +103,9 @@ TEST_F(Transmitter, RightCodeIsApprovedConnectedAndReceivesFramesAndPings) {
   EXPECT_TRUE(test::log_has_line(app_data_, "connection.log", from));
   EXPECT_TRUE(test::log_has_line(app_data_, "connection.log",
                                  "Connected to peer 127.0.0.1:" + std::to_string(phone.port())));
-  EXPECT_TRUE(test::log_has_line(app_data_, "connection.log",
-                                 "Transmitter listen loop started on port " + std::to_string(port_)));
+  EXPECT_TRUE(
+      test::log_has_line(app_data_, "connection.log",
+                         "Transmitter listen loop started on port " + std::to_string(port_)));
 }
 
 TEST_F(Transmitter, WrongCodesAreRejectedAndEmptyCodesSkipTheCheck) {
@@ -115,10 +116,11 @@ TEST_F(Transmitter, WrongCodesAreRejectedAndEmptyCodesSkipTheCheck) {
   test::LoopbackPeer phone;
   for (const std::string& bad : {wrong_digit, code.substr(0, 5), code + "0"}) {
     phone.send(hello("Phone", "rx-1", bad), port_);
-    const std::string line = "Pairing code MISMATCH: got '" + bad + "' expected '" + code +
-                             "' \xE2\x80\x94 rejecting";
-    EXPECT_TRUE(test::wait_until([&] { return test::log_has_line(app_data_, "connection.log", line); }))
-        << line;
+    const std::string line =
+        "Pairing code MISMATCH: got '" + bad + "' expected '" + code + "' \xE2\x80\x94 rejecting";
+    EXPECT_TRUE(test::wait_until([&] {
+      return test::log_has_line(app_data_, "connection.log", line);
+    })) << line;
   }
   EXPECT_EQ(approvals_, 0);
   EXPECT_EQ(session_->state(), ConnectionState::Searching);
@@ -241,8 +243,8 @@ TEST(TransmitterStart, BusyPortFailsWithInternalErrorAndItsLogLine) {
   created.object->set_state_callback(states.callback());
   created.object->stop();  // stop before start is harmless
   EXPECT_EQ(created.object->start(), ErrorCode::InternalError);
-  EXPECT_TRUE(test::log_has_line(app_data, "connection.log",
-                                 "Failed to bind audio socket to port " +
-                                     std::to_string(config.audio_port)));
+  EXPECT_TRUE(test::log_has_line(
+      app_data, "connection.log",
+      "Failed to bind audio socket to port " + std::to_string(config.audio_port)));
   EXPECT_EQ(states.count(ConnectionState::Searching), 0);
 }
