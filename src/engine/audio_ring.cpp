@@ -8,6 +8,7 @@ AudioRing::AudioRing(std::uint64_t start_pos)
 
 void AudioRing::write(const void* data, std::size_t n) {
   n = std::min(n, kSize);
+  if (n == 0) return;
   // The value is not used: the acquire load orders the reader's earlier copies
   // out of the bytes we are about to overwrite before our writes.
   (void)read_pos_.load(std::memory_order_acquire);
@@ -22,6 +23,7 @@ void AudioRing::write(const void* data, std::size_t n) {
 
 void AudioRing::read(std::uint64_t pos, void* out, std::size_t n) const {
   n = std::min(n, kSize);
+  if (n == 0) return;
   const std::size_t index = static_cast<std::size_t>(pos % kSize);
   const std::size_t first = std::min(n, kSize - index);
   auto* bytes = static_cast<unsigned char*>(out);

@@ -57,6 +57,13 @@ TEST(AudioRing, PositionsNeverWrapAndOldBytesAreOverwritten) {
   EXPECT_EQ(ring->read_pos(), 80000u);
 }
 
+TEST(AudioRing, EmptyCopiesTouchNothing) {
+  auto ring = std::make_unique<AudioRing>(5);
+  ring->write(nullptr, 0);
+  ring->read(5, nullptr, 0);
+  EXPECT_EQ(ring->write_pos(), 5u);
+}
+
 TEST(CaptureCallback, PacketsUpTo32768BytesAreWrittenLargerOnesDropped) {
   auto ring = std::make_unique<AudioRing>();
   std::vector<float> samples(2 * 4097, 0.5f);

@@ -263,3 +263,10 @@ void PulseEndpoint::release(std::uint32_t /*frames*/) {
   pa_stream_drop(stream_);
   peeked_ = false;
 }
+
+#if defined(__SANITIZE_THREAD__)
+// libpulse is not instrumented: ThreadSanitizer cannot see its internal
+// hand-over of objects between its mainloop thread and ours and reports
+// races inside it. Built only into ThreadSanitizer builds.
+extern "C" const char* __tsan_default_suppressions() { return "race:libpulse\n"; }
+#endif
