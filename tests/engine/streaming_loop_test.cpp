@@ -1,0 +1,213 @@
+#include "engine/streaming_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "engine/audio_encoder.h"
+#include "engine_test_doubles.h"
+#include "support/test_support.h"
+
+using tovik::ConnectionState;
+
+namespace {
+
+// Writes n bytes of floats counting up from the float index at write_pos.
+void fill(AudioRing& ring, std::size_t n) {
+  std::vector<float> values(n / sizeof(float));
+  const std::uint64_t start = ring.write_pos() / sizeof(float);
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<float>(start + i);
+  ring.write(values.data(), n);
+}
+
+struct Rig {
+  std::unique_ptr<AudioRing> ring = std::make_unique<AudioRing>();
+  test::ScriptedEncoder encoder;
+  test::RecordingSink sink;
+  StreamCounters counters;
+  StreamingLoop loop{*ring, encoder, sink};
+
+  PassResult pass() { return loop.run_pass(counters); }
+};
+
+}  // namespace
+
+TEST(StreamingLoop, FrameGeometryIsTwentyMillisecondsOfStereo) {
+  const FrameGeometry g = FrameGeometry::for_samples(960);
+  EXPECT_EQ(g.frame_floats, 1920u);
+  EXPECT_EQ(g.frame_bytes, 7680u);
+  EXPECT_EQ(g.catch_up_threshold, 30720u);
+  EXPECT_EQ(g.catch_up_target, 15360u);
+}
+
+TEST(StreamingLoop, DiscardsEverythingWhileNotConnected) {
+  Rig rig;
+  rig.sink.set_state(ConnectionState::Searching);
+  fill(*rig.ring, 20000);
+  EXPECT_EQ(rig.pass(), PassResult::NotConnected);
+  EXPECT_EQ(rig.ring->read_pos(), 20000u);
+  rig.sink.set_state(ConnectionState::ApprovalPending);
+  fill(*rig.ring, 8000);
+  EXPECT_EQ(rig.pass(), PassResult::NotConnected);
+  EXPECT_EQ(rig.ring->read_pos(), 28000u);
+  EXPECT_EQ(rig.sink.frame_count(), 0u);
+  EXPECT_EQ(rig.counters.sequence, 0u);
+}
+
+TEST(StreamingLoop, SmallBacklogIsSentWholeFramesAtATime) {
+  Rig rig;
+  fill(*rig.ring, 20000);
+  EXPECT_EQ(rig.pass(), PassResult::Sent);
+  EXPECT_EQ(rig.encoder.last_first_sample, 0.0f);
+  EXPECT_EQ(rig.encoder.last_frame_samples, 960);
+  EXPECT_EQ(rig.pass(), PassResult::Sent);
+  EXPECT_EQ(rig.encoder.last_first_sample, 1920.0f);
+  EXPECT_EQ(rig.pass(), PassResult::Starved);
+  EXPECT_EQ(rig.sink.frame_count(), 2u);
+  EXPECT_EQ(rig.ring->read_pos(), 15360u);
+}
+
+TEST(StreamingLoop, LargeBacklogIsCutToTwoFrames) {
+  Rig rig;
+  fill(*rig.ring, 40000);
+  EXPECT_EQ(rig.pass(), PassResult::Sent);
+  // 40000 - 15360 = 24640 bytes skipped: the frame starts at float 6160.
+  EXPECT_EQ(rig.encoder.last_first_sample, 6160.0f);
+  EXPECT_EQ(rig.pass(), PassResult::Sent);
+  EXPECT_EQ(rig.pass(), PassResult::Starved);
+  EXPECT_EQ(rig.sink.frame_count(), 2u);
+  EXPECT_EQ(rig.ring->read_pos(), 40000u);
+}
+
+TEST(StreamingLoop, ExactlyFourFramesAreNotCut) {
+  Rig rig;
+  fill(*rig.ring, 30720);
+  EXPECT_EQ(rig.pass(), PassResult::Sent);
+  EXPECT_EQ(rig.encoder.last_first_sample, 0.0f);
+}
+
+TEST(StreamingLoop, HeadersCountFramesAndMarkEveryFiftieth) {
+  Rig rig;
+  for (int i = 0; i < 52; ++i) {
+    fill(*rig.ring, 7680);
+    ASSERT_EQ(rig.pass(), PassResult::Sent);
+  }
+  const auto frames = rig.sink.frames();
+  ASSERT_EQ(frames.size(), 52u);
+  for (std::uint32_t i = 0; i < 52; ++i) {
+    const AudioFrameHeader& h = frames[i].header;
+    EXPECT_EQ(h.version, 1);
+    EXPECT_EQ(h.sequence, i);
+    EXPECT_EQ(h.timestamp, 960u * i);
+    EXPECT_EQ(h.flags, i % 50 == 0 ? 1 : 0) << i;
+    EXPECT_EQ(h.bitrate, 128000u);
+    EXPECT_EQ(h.payload_size, frames[i].payload.size());
+  }
+  EXPECT_EQ(rig.counters.sequence, 52u);
+  EXPECT_EQ(rig.counters.timestamp, 52u * 960u);
+}
+
+TEST(StreamingLoop, CountersWrapLikeUnsigned32Bit) {
+  Rig rig;
+  rig.counters = {0xFFFFFFFFu, 0xFFFFFF00u};
+  fill(*rig.ring, 2 * 7680);
+  rig.pass();
+  rig.pass();
+  const auto frames = rig.sink.frames();
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[1].header.sequence, 0u);
+  EXPECT_EQ(frames[1].header.flags, 1);
+  EXPECT_EQ(frames[1].header.timestamp, 0xFFFFFF00u + 960u);
+}
+
+TEST(StreamingLoop, EncodeFailureConsumesAudioButNoNumbers) {
+  Rig rig;
+  rig.encoder.fail_calls = {1};
+  fill(*rig.ring, 3 * 7680);
+  EXPECT_EQ(rig.pass(), PassResult::Sent);
+  EXPECT_EQ(rig.pass(), PassResult::EncodeFailed);
+  EXPECT_EQ(rig.ring->read_pos(), 2u * 7680u);
+  EXPECT_EQ(rig.pass(), PassResult::Sent);
+  const auto frames = rig.sink.frames();
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[1].header.sequence, 1u);
+  EXPECT_EQ(frames[1].header.timestamp, 960u);
+  EXPECT_EQ(frames[1].header.flags, 0);
+}
+
+TEST(StreamingLoop, FramesThatCannotBeSentUseUpTheirNumbers) {
+  Rig rig;
+  rig.sink.set_send_result(ErrorCode::ConnectionLost);
+  fill(*rig.ring, 2 * 7680);
+  EXPECT_EQ(rig.pass(), PassResult::Sent);
+  EXPECT_EQ(rig.pass(), PassResult::Sent);
+  EXPECT_EQ(rig.counters.sequence, 2u);
+  EXPECT_EQ(rig.counters.timestamp, 1920u);
+}
+
+TEST(StreamingLoop, HeadersCarryTheEncodersAcceptedBitrate) {
+  auto created = AudioEncoder::create(EncoderConfig{});
+  ASSERT_EQ(created.code, ErrorCode::Ok);
+  AudioEncoder& encoder = *created.object;
+  auto ring = std::make_unique<AudioRing>();
+  test::RecordingSink sink;
+  StreamCounters counters;
+  StreamingLoop loop(*ring, encoder, sink);
+  std::vector<float> silence(1920, 0.0f);
+
+  ring->write(silence.data(), 7680);
+  loop.run_pass(counters);
+  EXPECT_EQ(encoder.set_bitrate(64000), ErrorCode::Ok);
+  ring->write(silence.data(), 7680);
+  loop.run_pass(counters);
+  EXPECT_EQ(encoder.set_bitrate(0), ErrorCode::CodecError);
+  ring->write(silence.data(), 7680);
+  loop.run_pass(counters);
+
+  const auto frames = sink.frames();
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(frames[0].header.bitrate, 128000u);
+  EXPECT_EQ(frames[1].header.bitrate, 64000u);
+  EXPECT_EQ(frames[2].header.bitrate, 64000u);
+}
+
+TEST(StreamingThread, SendsWhileConnectedAndStopsOnTheFlag) {
+  auto ring = std::make_unique<AudioRing>();
+  test::ScriptedEncoder encoder;
+  test::RecordingSink sink;
+  StreamCounters counters;
+  std::atomic<bool> running{true};
+  std::thread thread([&] { streaming_loop(running, *ring, encoder, sink, counters); });
+  // The writer keeps at most a few frames ahead, as a real capture would.
+  std::vector<float> frame(1920, 0.25f);
+  EXPECT_TRUE(test::wait_until([&] {
+    if (ring->write_pos() - ring->read_pos() < 2 * 7680) ring->write(frame.data(), 7680);
+    return sink.frame_count() >= 20;
+  }));
+  running.store(false);
+  thread.join();
+  EXPECT_GE(counters.sequence, 20u);
+}
+
+TEST(StreamingThread, AnExceptionEndsTheThreadQuietly) {
+  auto ring = std::make_unique<AudioRing>();
+  test::ScriptedEncoder encoder;
+  test::RecordingSink sink;
+  sink.set_throw_on_send(true);
+  StreamCounters counters;
+  std::atomic<bool> running{true};
+  std::vector<float> frame(1920, 0.25f);
+  ring->write(frame.data(), 7680);
+  std::atomic<bool> returned{false};
+  std::thread thread([&] {
+    streaming_loop(running, *ring, encoder, sink, counters);
+    returned.store(true);
+  });
+  EXPECT_TRUE(test::wait_until([&] { return returned.load(); }));
+  thread.join();
+  EXPECT_TRUE(running.load());
+}
