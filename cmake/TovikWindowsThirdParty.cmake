@@ -5,7 +5,9 @@ set(TOVIK_THIRD_PARTY_PREFIX ${CMAKE_BINARY_DIR}/third_party/install)
 set(TOVIK_DEBIAN_SRC ${CMAKE_SOURCE_DIR}/third_party/debian-src)
 
 function(tovik_third_party_autotools name extra_args)
-  set(stamp ${TOVIK_THIRD_PARTY_PREFIX}/.${name}-built)
+  # The stamp names the options, so changing them rebuilds the library.
+  string(MD5 options_hash "${extra_args}")
+  set(stamp ${TOVIK_THIRD_PARTY_PREFIX}/.${name}-${options_hash}-built)
   if(EXISTS ${stamp})
     return()
   endif()
@@ -21,7 +23,7 @@ function(tovik_third_party_autotools name extra_args)
   execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${tarball}
                   WORKING_DIRECTORY ${work} COMMAND_ERROR_IS_FATAL ANY)
   file(GLOB srcdir LIST_DIRECTORIES true ${work}/*)
-  # Stack protector and fortify would pull in libssp, which a static exe must not need.
+  # Stack protector and fortify would pull in libssp; the static exe does without.
   set(env CFLAGS=-O2\ -g0 CPPFLAGS=-U_FORTIFY_SOURCE)
   execute_process(
     COMMAND ${CMAKE_COMMAND} -E env ${env}
