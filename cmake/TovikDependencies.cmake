@@ -5,7 +5,7 @@ find_package(Threads REQUIRED)
 
 if(WIN32)
   include(TovikWindowsThirdParty)
-  tovik_third_party_autotools(opus "--disable-doc;--disable-extra-programs;--disable-stack-protector;--disable-hardening")
+  tovik_third_party_autotools(opus "--disable-doc;--disable-extra-programs;--disable-stack-protector")
   tovik_third_party_autotools(speexdsp "--disable-examples")
   add_library(tovik_opus INTERFACE)
   target_include_directories(tovik_opus INTERFACE ${TOVIK_THIRD_PARTY_PREFIX}/include)

@@ -5,8 +5,11 @@ set(TOVIK_THIRD_PARTY_PREFIX ${CMAKE_BINARY_DIR}/third_party/install)
 set(TOVIK_DEBIAN_SRC ${CMAKE_SOURCE_DIR}/third_party/debian-src)
 
 function(tovik_third_party_autotools name extra_args)
+  # Stack protector and fortify would pull in libssp; the static exe does
+  # without. opus' configure adds -D_FORTIFY_SOURCE=2 unless it is defined.
+  set(env "CFLAGS=-O2 -g0 -D_FORTIFY_SOURCE=0")
   # The stamp names the options, so changing them rebuilds the library.
-  string(MD5 options_hash "${extra_args}")
+  string(MD5 options_hash "${extra_args};${env}")
   set(stamp ${TOVIK_THIRD_PARTY_PREFIX}/.${name}-${options_hash}-built)
   if(EXISTS ${stamp})
     return()
@@ -23,8 +26,6 @@ function(tovik_third_party_autotools name extra_args)
   execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${tarball}
                   WORKING_DIRECTORY ${work} COMMAND_ERROR_IS_FATAL ANY)
   file(GLOB srcdir LIST_DIRECTORIES true ${work}/*)
-  # Stack protector and fortify would pull in libssp; the static exe does without.
-  set(env CFLAGS=-O2\ -g0 CPPFLAGS=-U_FORTIFY_SOURCE)
   execute_process(
     COMMAND ${CMAKE_COMMAND} -E env ${env}
             ./configure --host=${TOVIK_MINGW_TRIPLET} --prefix=${TOVIK_THIRD_PARTY_PREFIX}

@@ -5,11 +5,16 @@ set -e
 case "$1" in
   start)
     mkdir -p "$WINEPREFIX"
-    wineserver -p </dev/null >/dev/null 2>&1
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      wine wineboot -i </dev/null >/dev/null 2>&1
-    fi
-    wine cmd /c exit </dev/null >/dev/null 2>&1
+    # A wineserver of an earlier run may still be shutting down: retry.
+    for attempt in 1 2 3 4 5; do
+      wineserver -p </dev/null >/dev/null 2>&1 || true
+      if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wine wineboot -i </dev/null >/dev/null 2>&1 || true
+      fi
+      if wine cmd /c exit </dev/null >/dev/null 2>&1; then exit 0; fi
+      sleep "$attempt"
+    done
+    exit 1
     ;;
   stop)
     wineserver -k </dev/null >/dev/null 2>&1 || true

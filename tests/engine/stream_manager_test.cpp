@@ -16,6 +16,7 @@ using tovik::ConnectionState;
 namespace {
 
 constexpr int kRate = 48000;
+constexpr double kPi = 3.14159265358979323846;
 
 bool is_audio(const std::string& d) { return d.size() > 16 && d[0] == 0x01; }
 
@@ -157,11 +158,11 @@ TEST(StreamManager, StreamsCapturedAudioToThePairedReceiverAndPauses) {
   std::atomic<double> phase{0.0};
   rig.endpoint->play_real_time(480, [&](float* out, std::uint32_t frames, int channels) {
     double p = phase;
-    for (std::uint32_t i = 0; i < frames; ++i, p += 2 * M_PI * 1000.0 / kRate) {
+    for (std::uint32_t i = 0; i < frames; ++i, p += 2 * kPi * 1000.0 / kRate) {
       for (int c = 0; c < channels; ++c)
         out[i * channels + c] = static_cast<float>(0.5 * std::sin(p));
     }
-    phase = std::fmod(p, 2 * M_PI);
+    phase = std::fmod(p, 2 * kPi);
   });
   rig.manager->set_state_callback(states.callback());
   rig.manager->set_approval_callback([](const std::string&, const std::string&) { return true; });

@@ -66,6 +66,7 @@ TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sin
 }
 
 std::uint16_t free_udp_port() {
+  UdpSocket::startup();
   UdpSocket probe;
   probe.open();
   probe.bind(kIpv4Loopback, 0);

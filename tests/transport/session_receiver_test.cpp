@@ -57,8 +57,11 @@ TEST(ReceiverRole, PairsWithOurTransmitterAndReceivesFrames) {
 
   ASSERT_EQ(receiver->start(), ErrorCode::Ok);
   ASSERT_EQ(transmitter->start(), ErrorCode::Ok);
-  ASSERT_TRUE(
-      test::wait_until([&] { return tx_states.has(ConnectionState::Connected, "Kitchen"); }));
+  ASSERT_TRUE(test::wait_until([&] {
+    return tx_states.has(ConnectionState::Connected, "Kitchen");
+  })) << test::read_file_bytes(app_data.tovik_path("connection.log")).value_or("")
+      << "\n"
+      << test::read_file_bytes(app_data.tovik_path("discovery.log")).value_or("");
   auto rx = rx_states.reports();
   ASSERT_GE(rx.size(), 3u);
   EXPECT_EQ(rx[0], std::make_pair(ConnectionState::Searching, std::string()));

@@ -1,0 +1,94 @@
+// Pairs with a transmitter through its announcement (receiver role, real
+// ports), decodes every audio frame with libopus and prints what it heard:
+//   listen_probe <seconds> <code>
+//   -> FRAMES <n>  FPS <frames per second>  FREQ <Hz>  RMS <level>  BITRATE <bit/s>
+// Runs only inside a lab host.
+#include <opus/opus.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "lab_guard.h"
+#include "transport/session_transport.h"
+
+namespace {
+
+constexpr int kRate = 48000;
+
+// Frequency from the first to the last rising zero crossing.
+double frequency(const std::vector<float>& x) {
+  double first = -1, last = -1;
+  int crossings = 0;
+  for (std::size_t i = 1; i < x.size(); ++i) {
+    if (x[i - 1] < 0 && x[i] >= 0) {
+      const double at = (i - 1) + x[i - 1] / (x[i - 1] - x[i]);
+      if (first < 0) first = at;
+      last = at;
+      ++crossings;
+    }
+  }
+  return crossings < 2 ? 0.0 : (crossings - 1) * kRate / (last - first);
+}
+
+double rms(const std::vector<float>& x) {
+  double sum = 0;
+  for (float v : x) sum += double(v) * v;
+  return x.empty() ? 0.0 : std::sqrt(sum / x.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!inside_lab_host()) {
+    std::fprintf(stderr, "refusing to run outside a network lab host\n");
+    return 2;
+  }
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: listen_probe <seconds> <code>\n");
+    return 2;
+  }
+  int error = 0;
+  OpusDecoder* decoder = opus_decoder_create(kRate, 2, &error);
+  std::mutex mutex;
+  std::vector<float> left;
+  std::atomic<int> frames{0};
+  std::atomic<std::uint32_t> bitrate{0};
+  std::chrono::steady_clock::time_point first_frame;
+
+  TransportConfig config;
+  config.device_name = "Lab Listener";
+  config.device_id = "rx-listener";
+  config.is_transmitter = false;
+  auto session = std::move(SessionTransport::create(config).object);
+  session->set_code_to_present(argv[2]);
+  session->set_frame_callback(
+      [&](const AudioFrameHeader& h, const unsigned char* p, std::size_t n) {
+        float pcm[960 * 2];
+        const int decoded = opus_decode_float(decoder, p, static_cast<opus_int32>(n), pcm, 960, 0);
+        if (decoded <= 0) return;
+        std::lock_guard<std::mutex> guard(mutex);
+        if (frames++ == 0) first_frame = std::chrono::steady_clock::now();
+        bitrate = h.bitrate;
+        for (int i = 0; i < decoded; ++i) left.push_back(pcm[2 * i]);
+      });
+  if (session->start() != ErrorCode::Ok) return 1;
+  std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argv[1])));
+  session->stop();
+  opus_decoder_destroy(decoder);
+
+  std::lock_guard<std::mutex> guard(mutex);
+  const double span =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - first_frame).count();
+  // Past the codec's start-up.
+  std::vector<float> settled(left.size() > kRate / 2 ? left.begin() + kRate / 2 : left.end(),
+                             left.end());
+  std::printf("FRAMES %d\nFPS %.1f\nFREQ %.2f\nRMS %.4f\nBITRATE %u\n", frames.load(),
+              frames > 0 ? frames / span : 0.0, frequency(settled), rms(settled), bitrate.load());
+  return 0;
+}

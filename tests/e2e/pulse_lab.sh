@@ -1,0 +1,58 @@
+# A private PulseAudio daemon for end-to-end tests, sourced by test scripts:
+#   pulse_require                  exit 77 unless the tools are installed
+#   pulse_start DIR RATE           daemon with a null sink (the default) at RATE
+#   pulse_play_tone FREQ AMPLITUDE a long tone into the sink
+#   pulse_stop                     stop everything started here (by PID)
+# The daemon listens on a unix socket only; PULSE_SERVER is exported.
+PULSE_PIDS=()
+
+pulse_require() {
+  local tool
+  for tool in pulseaudio pactl parec paplay sox; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "SKIP: $tool is not installed (packages pulseaudio, pulseaudio-utils, sox)"
+      exit 77
+    fi
+  done
+}
+
+pulse_start() {
+  local dir=$1 rate=$2
+  PULSE_DIR=$dir
+  mkdir -p "$dir"
+  mkdir -m 700 "$dir/run" "$dir/pr" "$dir/ps" "$dir/home"
+  export XDG_RUNTIME_DIR=$dir/run PULSE_RUNTIME_PATH=$dir/pr PULSE_STATE_PATH=$dir/ps
+  cat >"$dir/ci.pa" <<PA
+load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/pulse.sock
+load-module module-null-sink sink_name=ci_sink rate=$rate channels=2
+set-default-sink ci_sink
+PA
+  HOME=$dir/home pulseaudio -n -F "$dir/ci.pa" --daemonize=no --exit-idle-time=-1 \
+    --disallow-exit --use-pid-file=no --realtime=no --high-priority=no \
+    --log-target="file:$dir/pa.log" &
+  PULSE_PIDS+=($!)
+  export PULSE_SERVER=unix:$dir/pulse.sock
+  local i
+  for i in $(seq 100); do
+    pactl info >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not come up"; cat "$dir/pa.log"; return 1; }
+  # An idle null sink renders in 2 s blocks: a low-latency reader keeps it moving.
+  parec --latency-msec=10 -d ci_sink.monitor >/dev/null &
+  PULSE_PIDS+=($!)
+}
+
+pulse_play_tone() {
+  local freq=$1 amplitude=$2
+  sox -n -r 48000 -c 2 -b 16 "$PULSE_DIR/tone.wav" synth 60 sine "$freq" vol "$amplitude"
+  paplay -d ci_sink "$PULSE_DIR/tone.wav" &
+  PULSE_PIDS+=($!)
+}
+
+pulse_stop() {
+  local pid
+  for pid in "${PULSE_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${PULSE_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+  PULSE_PIDS=()
+}
