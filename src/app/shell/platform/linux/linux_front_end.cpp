@@ -1,0 +1,64 @@
+#include "app/shell/platform/linux/linux_front_end.h"
+
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "app/shell/platform/linux/qt_platform_services.h"
+#include "app/shell/platform/posix/terminal_platform_services.h"
+#include "tray/platform/linux/qt_tray_host.h"
+#include "tray/platform/posix/terminal_tray_host.h"
+
+namespace {
+
+bool has_env(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// Qt aborts the process when it cannot reach the X server, so try first.
+// Without DISPLAY (Wayland only) Qt's own plugin choice decides.
+bool x_display_reachable() {
+  if (!has_env("DISPLAY")) return true;
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  bool ok = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  return ok;
+}
+
+bool colour_terminal() {
+  const char* term = std::getenv("TERM");
+  return isatty(STDOUT_FILENO) == 1 && term != nullptr && std::strcmp(term, "dumb") != 0;
+}
+
+}  // namespace
+
+FrontEndKind choose_front_end(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--headless") == 0) return FrontEndKind::Terminal;
+  }
+  if (!has_env("DISPLAY") && !has_env("WAYLAND_DISPLAY")) return FrontEndKind::Terminal;
+  return FrontEndKind::Desktop;
+}
+
+LinuxFrontEnd make_linux_front_end(FrontEndKind kind, int argc, char** argv, bool show_dialogs) {
+  LinuxFrontEnd front;
+  front.menu_options.autostart_label = std::string(kAutostartLabelLogin);
+  if (kind == FrontEndKind::Desktop && !x_display_reachable()) {
+    std::cerr << "Tovik: cannot open the display; running in the terminal\n";
+    kind = FrontEndKind::Terminal;
+  }
+  front.kind = kind;
+  if (kind == FrontEndKind::Terminal) {
+    front.services = std::make_unique<TerminalPlatformServices>(std::cerr);
+    front.tray_host = std::make_unique<TerminalTrayHost>(std::cout, colour_terminal());
+    return front;
+  }
+  auto app = std::make_shared<QtApplication>(argc, argv);
+  front.services = std::make_unique<QtPlatformServices>(app, show_dialogs, std::cerr);
+  front.tray_host = std::make_unique<QtTrayHost>(app);
+  return front;
+}
