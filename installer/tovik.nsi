@@ -1,0 +1,136 @@
+; Per-user installer of Tovik: no administrator rights, everything under the
+; user's own folders and HKEY_CURRENT_USER.
+;
+; Defines (makensis -D...): TOVIK_VERSION (x.y.z), TOVIK_EXE (the program to
+; install as tovik.exe), TOVIK_ICON (.ico), TOVIK_OUTFILE (installer path).
+;
+; Silent use: "tovik-setup.exe /S" installs; "uninstall.exe /S" removes the
+; program, its shortcut, its autostart value and its uninstall entry, and
+; keeps the user's settings and logs in %APPDATA%\Tovik unless /REMOVEUSERDATA
+; is given (in the dialog: the unticked component "Settings and logs").
+
+Unicode true
+Target amd64-unicode
+RequestExecutionLevel user
+SetCompressor /SOLID lzma
+
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "Sections.nsh"
+
+!define PRODUCT "Tovik"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tovik"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define TRAY_CLASS "TovikTrayClass"
+!define QUIT_COMMAND 2006
+
+Name "${PRODUCT}"
+OutFile "${TOVIK_OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\Tovik"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
+
+VIProductVersion "${TOVIK_VERSION}.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${TOVIK_VERSION}"
+VIAddVersionKey /LANG=1033 "FileVersion" "${TOVIK_VERSION}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} Setup"
+VIAddVersionKey /LANG=1033 "LegalCopyright" ""
+
+!define MUI_ICON "${TOVIK_ICON}"
+!define MUI_UNICON "${TOVIK_ICON}"
+!define MUI_FINISHPAGE_RUN "$INSTDIR\tovik.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_COMPONENTSPAGE_NODESC
+
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; Asks a running Tovik to quit through its own "Quit Tovik" command (so it
+; stops streaming cleanly) and waits up to five seconds for its window to go.
+!macro QUIT_RUNNING_TOVIK un
+Function ${un}quit_running_tovik
+  FindWindow $0 "${TRAY_CLASS}"
+  ${If} $0 == 0
+    Return
+  ${EndIf}
+  SendMessage $0 ${WM_COMMAND} ${QUIT_COMMAND} 0 /TIMEOUT=5000
+  StrCpy $1 0
+  ${Do}
+    Sleep 100
+    FindWindow $0 "${TRAY_CLASS}"
+    IntOp $1 $1 + 1
+    ${If} $0 == 0
+    ${OrIf} $1 >= 50
+      ${Break}
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro QUIT_RUNNING_TOVIK ""
+!insertmacro QUIT_RUNNING_TOVIK "un."
+
+Section "${PRODUCT}" SecProgram
+  SectionIn RO
+  Call quit_running_tovik
+  SetOutPath "$INSTDIR"
+  File "/oname=tovik.exe" "${TOVIK_EXE}"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  SetShellVarContext current
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\tovik.exe" "" "$INSTDIR\tovik.exe" 0
+
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${TOVIK_VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tovik.exe,0"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Section "un.${PRODUCT}" UnSecProgram
+  SectionIn RO
+  Call un.remove_everything
+SectionEnd
+
+; A choice only; un.remove_everything acts on it.
+Section /o "un.Settings and logs" UnSecUserData
+SectionEnd
+
+; Removes the program last, so that a gone installation folder means the
+; uninstaller has finished.
+Function un.remove_everything
+  Call un.quit_running_tovik
+  SetShellVarContext current
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  ; The autostart value would otherwise point at a program that is gone.
+  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ${If} ${SectionIsSelected} ${UnSecUserData}
+    RMDir /r "$APPDATA\Tovik"
+  ${EndIf}
+  Delete "$INSTDIR\tovik.exe"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+FunctionEnd
+
+Function un.onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/REMOVEUSERDATA" $1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${UnSecUserData} ${SF_SELECTED}
+  ${EndIf}
+FunctionEnd
