@@ -41,6 +41,9 @@ awk -v f="$(value FPS)" 'BEGIN { exit !(f >= 45 && f <= 55) }' || fail "$(value 
 [ "$(value BITRATE)" = 64000 ] || fail "bitrate $(value BITRATE), want the saved 64000"
 grep -qx 'Status: Connected (Lab Listener)' "$work/tovik.out" || fail "no Connected status line"
 
+# Resident memory of the terminal-mode process while it streams (a figure
+# for the benchmarks table, not a pass/fail check).
+rss=$(sed -n 's/^VmRSS:[[:space:]]*//p' "/proc/$tovik_pid/status" 2>/dev/null)
 kill -INT "$tovik_pid"
 wait "$tovik_pid"
 status=$?
@@ -63,5 +66,5 @@ grep -Eq '^\[\{"id":"Lab Listener","name":"Lab Listener","timestamp":[0-9]+\}\]$
 [ "$(wc -c <"$log/device_id")" = 22 ] || fail "device_id is not 22 bytes"
 NETLAB_PIDS=()
 [ "$LAB_STATUS" = 0 ] || { cat "$work/tovik.out" "$work/listen.out"; tail -n 20 "$log"/*.log; }
-echo "e2e: $(tr '\n' ' ' <"$work/listen.out")"
+echo "e2e: $(tr '\n' ' ' <"$work/listen.out") RSS ${rss:-?}"
 finish
