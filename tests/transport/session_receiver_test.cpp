@@ -62,6 +62,9 @@ TEST(ReceiverRole, PairsWithOurTransmitterAndReceivesFrames) {
   })) << test::read_file_bytes(app_data.tovik_path("connection.log")).value_or("")
       << "\n"
       << test::read_file_bytes(app_data.tovik_path("discovery.log")).value_or("");
+  // The receiver reports Connected after its HELLO has left: wait for it too.
+  ASSERT_TRUE(
+      test::wait_until([&] { return rx_states.has(ConnectionState::Connected, "Office PC"); }));
   auto rx = rx_states.reports();
   ASSERT_GE(rx.size(), 3u);
   EXPECT_EQ(rx[0], std::make_pair(ConnectionState::Searching, std::string()));
