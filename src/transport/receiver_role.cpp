@@ -20,23 +20,57 @@ ErrorCode SessionTransport::start_receiver() {
 void SessionTransport::on_service_found(const tovik::DiscoveredService& service) {
   connection_logf("Discovered transmitter '%s' at %s:%d", service.name.c_str(),
                   service.address.c_str(), service.port);
-  set_state(tovik::ConnectionState::Connecting, service.name);
   SocketAddress to;
   to.ip = parse_ipv4(service.address).value_or(0);
   to.port = service.port;
-  std::string hello = build_hello(config_.device_name, config_.device_id, code_to_present_);
+  greet(to, service.name, code_to_present_);
+}
+
+ErrorCode SessionTransport::connect_to(const std::string& address, std::uint16_t port,
+                                       const std::string& name) {
+  std::optional<std::uint32_t> ip = parse_ipv4(address);
+  if (!ip) return ErrorCode::InvalidArgument;
+  if (role_ != SessionRole::Receiver || !running_ || !socket_.is_open()) {
+    return ErrorCode::ConnectionLost;
+  }
+  return greet({*ip, port}, name, code_to_present_) < 1 ? ErrorCode::ConnectionLost : ErrorCode::Ok;
+}
+
+ErrorCode SessionTransport::send_hello(const std::string& code) {
+  if (role_ != SessionRole::Receiver || !running_ || !socket_.is_open()) {
+    return ErrorCode::ConnectionLost;
+  }
+  SocketAddress to;
+  std::string name;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    to = peer_;
+    name = peer_name_;
+  }
+  if (to.port == 0) return ErrorCode::ConnectionLost;
+  return greet(to, name, code) < 1 ? ErrorCode::ConnectionLost : ErrorCode::Ok;
+}
+
+// Steps 2 to 6 of the found-handler; returns what the HELLO's send returned.
+int SessionTransport::greet(const SocketAddress& to, const std::string& name,
+                            const std::string& code) {
+  set_state(tovik::ConnectionState::Connecting, name);
+  std::string hello = build_hello(config_.device_name, config_.device_id, code);
   int sent = socket_.send_to(hello.data(), hello.size(), to);
-  connection_logf("Sent HELLO to %s:%d (%d bytes)", service.address.c_str(), service.port, sent);
+  connection_logf("Sent HELLO to %s:%d (%d bytes)", format_ipv4(to.ip).c_str(), to.port, sent);
   {
     std::lock_guard<std::mutex> guard(lock_);
     peer_ = to;
+    peer_name_ = name;
     connected_ = true;
   }
-  set_state(tovik::ConnectionState::Connected, service.name);
+  set_state(tovik::ConnectionState::Connected, name);
+  std::lock_guard<std::mutex> guard(threads_mutex_);
   if (!listen_thread_.joinable()) {
     listen_thread_ = std::thread(&SessionTransport::receiver_listen_loop, this);
     keepalive_thread_ = std::thread(&SessionTransport::keepalive_loop, this);
   }
+  return sent;
 }
 
 void SessionTransport::receiver_listen_loop() {

@@ -54,6 +54,14 @@ class SessionTransport {
   void set_frame_callback(FrameCallback callback);
   // Receiver role: the pairing code sent as the HELLO's third field.
   void set_code_to_present(std::string code);
+  // Receiver role, after start: greets the transmitter at address:port (dotted
+  // IPv4) as a found announcement would, without the discovery log line.
+  // InvalidArgument for a malformed address, ConnectionLost when not started.
+  ErrorCode connect_to(const std::string& address, std::uint16_t port, const std::string& name);
+  // Receiver role: a new HELLO presenting code to the current peer, which is
+  // then treated as connected again (a restarted or timed-out transmitter only
+  // sends to receivers that greet it). ConnectionLost without a peer or socket.
+  ErrorCode send_hello(const std::string& code);
 
   // Opens the audio socket, reports Searching and starts the role's threads.
   // InternalError when the socket cannot be opened or bound.
@@ -98,6 +106,7 @@ class SessionTransport {
   // Receiver role.
   ErrorCode start_receiver();
   void on_service_found(const tovik::DiscoveredService& service);
+  int greet(const SocketAddress& to, const std::string& name, const std::string& code);
   void receiver_listen_loop();
   void keepalive_loop();
 
@@ -126,6 +135,8 @@ class SessionTransport {
   std::atomic<bool> running_{false};
   UdpSocket socket_;
   SocketAddress peer_;
+  std::string peer_name_;     // guarded by lock_, for the state reports of send_hello
+  std::mutex threads_mutex_;  // a found service and connect_to may greet at once
   std::atomic<bool> connected_{false};
 
   std::string pairing_code_;

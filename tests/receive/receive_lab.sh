@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# tovik-receive between two lab hosts over the product's ports: a signal
+# transmitter (Tovik's encoder settings, a real transmitter session with its
+# broadcast) in host 1, the receiver writing WAV files in host 2.
+#   tone and sweep: frequency, correlation and SNR against the reference;
+#   10 % loss and 20 ms jitter through tovik-relay: continuous output;
+#   transmitter restarted mid-stream: audio back within 3 s.
+# receive_lab.sh <tovik-signal-tx> <tovik-receive> <tovik-wav-compare> <tovik-relay>
+set -u
+tx=$1 rx=$2 compare=$3 relay=$4
+here=$(dirname "$0")
+. "$here/../e2e/netlab.sh"
+. "$here/../e2e/lab_checks.sh"
+netlab_require
+
+work=$(mktemp -d)
+netlab_on_cleanup() { rm -rf "$work"; }
+netlab_setup 2
+mkdir -p "$work/a/Tovik" "$work/b/Tovik"
+tx_ip=$(netlab_ip 1)
+
+# Waits for "KEY value" in a file and prints the value.
+value_of() {
+  local file=$1 key=$2 _
+  for _ in $(seq 100); do
+    grep -q "^$key " "$file" 2>/dev/null && break
+    sleep 0.1
+  done
+  sed -n "s/^$key //p" "$file" | head -n 1
+}
+# A field "name value" from the comparer's line, or the receiver's name=value.
+field() { tr ' ' '\n' <"$1" | grep -A1 -x "$2" | tail -n 1; }
+rx_field() { tr ' ' '\n' <"$1" | sed -n "s/^$2=//p" | tail -n 1; }
+at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
+
+start_transmitter() {  # name seconds signal-args...
+  local name=$1 seconds=$2
+  shift 2
+  netlab_spawn 1 "$work/$name.tx" env APPDATA="$work/a" "$tx" --seconds "$seconds" \
+    --reference "$work/$name.ref.wav" "$@"
+  TX_PID=${NETLAB_PIDS[-1]}
+}
+
+# The recording matches the reference; a stall of this shared machine may
+# spoil a few blocks, which the receiver then shows as late or adjusted frames.
+check_quality() {
+  local name=$1 cmp="$work/$1.cmp" snr corr clean clean_snr
+  snr=$(field "$cmp" snr_db)
+  corr=$(field "$cmp" correlation)
+  clean=$(field "$cmp" clean_fraction)
+  clean_snr=$(field "$cmp" clean_snr_db)
+  echo "$name: $(cat "$cmp")"
+  if at_least "$snr" 30 && at_least "$corr" 0.99; then return; fi
+  local events
+  events=$(($(rx_field "$work/$name.rx" late) + $(rx_field "$work/$name.rx" inserted) +
+    $(rx_field "$work/$name.rx" skipped) + $(rx_field "$work/$name.rx" stretched)))
+  if [ "$events" -gt 0 ] && at_least "$clean" 0.8 && at_least "$clean_snr" 30; then
+    echo "NOTE: $name disturbed by $events late/adjusted frames; clean blocks pass"
+    return
+  fi
+  fail "$name: SNR $snr dB, correlation $corr (clean share $clean, clean SNR $clean_snr)"
+}
+
+run_signal() {  # name signal-args...
+  local name=$1 code
+  shift
+  start_transmitter "$name" 9 "$@"
+  code=$(value_of "$work/$name.tx" CODE)
+  [ ${#code} = 6 ] || { fail "$name: no pairing code"; return; }
+  netlab_exec 2 env APPDATA="$work/b" "$rx" --code "$code" --name "Lab Receiver" --id rx-lab \
+    --out "$work/$name.wav" --duration 7 --quiet 2>"$work/$name.rx" || fail "$name: receiver failed"
+  netlab_wait_all || fail "$name: transmitter failed"
+  "$compare" "$work/$name.ref.wav" "$work/$name.wav" --skip 1 --length 3 >"$work/$name.cmp" ||
+    { fail "$name: nothing to compare"; return; }
+  check_quality "$name"
+}
+
+run_signal tone --signal tone --freq 997
+freq=$(field "$work/tone.cmp" frequency)
+awk -v f="$freq" 'BEGIN { exit !(f >= 992 && f <= 1002) }' || fail "tone at $freq Hz, want 997 +-5"
+run_signal sweep --signal sweep
+grep -q "^Received HELLO from $(netlab_ip 2):[0-9]* — 'Lab Receiver' (id=rx-lab" \
+  "$work/a/Tovik/connection.log" || fail "no HELLO from the receiver host"
+
+# Loss and jitter: the relay runs beside the receiver and forwards to the
+# transmitter's real port.
+start_transmitter impaired 9 --signal tone --freq 997
+code=$(value_of "$work/impaired.tx" CODE)
+netlab_spawn 2 "$work/relay.out" "$relay" --listen 127.0.0.1:0 --server "$tx_ip:19483" \
+  --drop 10 --jitter 20 --seed 7
+RELAY_PID=${NETLAB_PIDS[-1]}
+relay_port=$(value_of "$work/relay.out" RELAY)
+netlab_exec 2 env APPDATA="$work/b" "$rx" --to "127.0.0.1:$relay_port" --code "$code" \
+  --out "$work/impaired.wav" --duration 6 --quiet 2>"$work/impaired.rx" || fail "impaired: receiver failed"
+kill "$RELAY_PID"
+wait "$RELAY_PID"
+wait "$TX_PID" || fail "impaired: transmitter failed"
+NETLAB_PIDS=()
+"$compare" "$work/impaired.ref.wav" "$work/impaired.wav" --skip 1 --length 3 >"$work/impaired.cmp"
+echo "impaired: $(tail -n 1 "$work/impaired.rx")"
+echo "impaired: $(cat "$work/impaired.cmp")"
+echo "relay: $(tr '\n' ' ' <"$work/relay.out")"
+concealed=$(rx_field "$work/impaired.rx" concealed)
+[ "${concealed:-0}" -gt 0 ] || fail "no concealment counted under 10 % loss"
+quiet=$(field "$work/impaired.cmp" longest_quiet_ms)
+at_least 120 "$quiet" || fail "a gap of $quiet ms under loss (concealment limit 100 ms)"
+
+# Restart: the first transmitter stops mid-stream and a new process (new
+# pairing code, sequences from 0) takes its place.
+start_transmitter first 20 --signal tone --freq 997
+code=$(value_of "$work/first.tx" CODE)
+netlab_spawn 2 "$work/restart.rx" env APPDATA="$work/b" "$rx" --code "$code" \
+  --out "$work/restart.wav" --duration 9 --quiet
+RX_PID=${NETLAB_PIDS[-1]}
+sleep 4  # the announcement (every 2 s) is heard and the tone plays
+kill "$TX_PID"
+wait "$TX_PID"
+start_transmitter second 6 --signal tone --freq 997
+wait "$RX_PID" || fail "restart: receiver failed"
+wait "$TX_PID"
+NETLAB_PIDS=()
+"$compare" "$work/second.ref.wav" "$work/restart.wav" --skip 0 --length 1 >"$work/restart.cmp"
+echo "restart: $(tail -n 1 "$work/restart.rx")"
+echo "restart: $(cat "$work/restart.cmp")"
+quiet=$(field "$work/restart.cmp" longest_quiet_ms)
+at_least 3000 "$quiet" || fail "audio came back after $quiet ms (want within 3 s)"
+[ "$(rx_field "$work/restart.rx" rejoins)" -ge 1 ] || fail "no new HELLO after the restart"
+[ "$LAB_STATUS" = 0 ] || tail -n 5 "$work"/*.rx "$work"/*.tx
+finish

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "impairment_relay.h"
+#include "support/test_support.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// A loopback endpoint on a system-chosen port.
+struct Endpoint {
+  UdpSocket socket;
+  Endpoint() {
+    UdpSocket::startup();
+    socket.open();
+    socket.bind(kIpv4Loopback, 0);
+    socket.set_receive_timeout_ms(100);
+  }
+  SocketAddress address() const { return {kIpv4Loopback, socket.local_port()}; }
+  void send_number(std::uint32_t n, const SocketAddress& to) { socket.send_to(&n, sizeof n, to); }
+  // Numbers received until nothing arrives for quiet_ms.
+  std::vector<std::uint32_t> drain(int quiet_ms, SocketAddress* from = nullptr) {
+    std::vector<std::uint32_t> numbers;
+    auto last = SteadyClock::now();
+    while (SteadyClock::now() - last < std::chrono::milliseconds(quiet_ms)) {
+      std::uint32_t n = 0;
+      SocketAddress source;
+      if (socket.receive_from(&n, sizeof n, &source) == sizeof n) {
+        numbers.push_back(n);
+        if (from != nullptr) *from = source;
+        last = SteadyClock::now();
+      }
+    }
+    return numbers;
+  }
+};
+
+RelayConfig loopback_config(const Endpoint& server) {
+  RelayConfig config;
+  config.server = server.address();
+  config.seed = 2024;
+  return config;
+}
+
+}  // namespace
+
+TEST(ImpairmentRelay, ForwardsBothWaysAndRepliesReachTheOriginalSender) {
+  Endpoint server, client_a, client_b;
+  ImpairmentRelay relay(loopback_config(server));
+  ASSERT_EQ(relay.start(), ErrorCode::Ok);
+  ASSERT_NE(relay.port(), 0);
+  EXPECT_EQ(relay.start(), ErrorCode::InvalidArgument);
+  const SocketAddress relay_address{kIpv4Loopback, relay.port()};
+
+  client_a.send_number(1, relay_address);
+  client_b.send_number(2, relay_address);
+  std::set<std::uint32_t> seen;
+  std::set<std::uint16_t> source_ports;
+  for (int k = 0; k < 2; ++k) {
+    std::uint32_t n = 0;
+    SocketAddress from;
+    ASSERT_EQ(server.socket.receive_from(&n, sizeof n, &from), 4) << "datagram " << k;
+    seen.insert(n);
+    source_ports.insert(from.port);
+    // Answer through the relay's per-client socket.
+    server.send_number(n + 100, from);
+  }
+  EXPECT_EQ(seen, (std::set<std::uint32_t>{1, 2}));
+  EXPECT_EQ(source_ports.size(), 2u);
+  SocketAddress from;
+  EXPECT_EQ(client_a.drain(300, &from), std::vector<std::uint32_t>{101});
+  EXPECT_EQ(from.port, relay.port());
+  EXPECT_EQ(client_b.drain(300), std::vector<std::uint32_t>{102});
+  relay.stop();
+  relay.stop();
+  EXPECT_EQ(relay.to_server_counts().forwarded, 2u);
+  EXPECT_EQ(relay.to_client_counts().forwarded, 2u);
+}
+
+TEST(ImpairmentRelay, DropsAndDuplicatesWithinBoundsAndCountsMatchArrivals) {
+  Endpoint server, client;
+  RelayConfig config = loopback_config(server);
+  config.to_server.drop_percent = 20;
+  config.to_server.duplicate_percent = 10;
+  ImpairmentRelay relay(config);
+  ASSERT_EQ(relay.start(), ErrorCode::Ok);
+  const SocketAddress to{kIpv4Loopback, relay.port()};
+  // The server drains while the client sends, so no socket buffer overflows.
+  std::vector<std::uint32_t> arrived;
+  std::thread drainer([&] { arrived = server.drain(1000); });
+  for (std::uint32_t n = 0; n < 1000; ++n) {
+    client.send_number(n, to);
+    if (n % 10 == 9) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  drainer.join();
+  relay.stop();
+  const RelayCounts counts = relay.to_server_counts();
+  // A machine under heavy load may lose datagrams in its own socket buffers
+  // before the relay sees them; the relay's counts are what it decided.
+  ASSERT_GE(counts.received, 800u);
+  const double received = static_cast<double>(counts.received);
+  EXPECT_NEAR(static_cast<double>(counts.dropped), 0.2 * received, 65);
+  EXPECT_NEAR(static_cast<double>(counts.duplicated), 0.08 * received, 45);
+  EXPECT_EQ(counts.forwarded, counts.received - counts.dropped + counts.duplicated);
+  EXPECT_LE(arrived.size(), counts.forwarded);
+  EXPECT_GE(arrived.size(), counts.forwarded * 95 / 100);
+  std::set<std::uint32_t> distinct(arrived.begin(), arrived.end());
+  EXPECT_LE(distinct.size(), counts.received - counts.dropped);
+  EXPECT_LT(distinct.size(), arrived.size());  // duplicates did arrive
+}
+
+TEST(ImpairmentRelay, DelaysBothDirections) {
+  Endpoint server, client;
+  RelayConfig config = loopback_config(server);
+  config.to_server.delay_ms = 60;
+  config.to_client.delay_ms = 60;
+  ImpairmentRelay relay(config);
+  ASSERT_EQ(relay.start(), ErrorCode::Ok);
+  const auto sent = SteadyClock::now();
+  client.send_number(7, {kIpv4Loopback, relay.port()});
+  std::uint32_t n = 0;
+  SocketAddress from;
+  ASSERT_TRUE(test::wait_until([&] { return server.socket.receive_from(&n, 4, &from) == 4; }));
+  server.send_number(n, from);
+  ASSERT_TRUE(test::wait_until([&] { return client.socket.receive_from(&n, 4, &from) == 4; }));
+  const auto round_trip = SteadyClock::now() - sent;
+  EXPECT_GE(round_trip, std::chrono::milliseconds(120));
+  // Generous: a loaded machine may be slow, but not by seconds.
+  EXPECT_LT(round_trip, std::chrono::milliseconds(2000));
+}
+
+TEST(ImpairmentRelay, ReorderLetsLaterDatagramsOvertake) {
+  Endpoint server, client;
+  RelayConfig config = loopback_config(server);
+  config.to_server.reorder_percent = 25;
+  config.to_server.reorder_ms = 30;
+  ImpairmentRelay relay(config);
+  ASSERT_EQ(relay.start(), ErrorCode::Ok);
+  for (std::uint32_t n = 0; n < 200; ++n) {
+    client.send_number(n, {kIpv4Loopback, relay.port()});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::vector<std::uint32_t> arrived = server.drain(400);
+  relay.stop();
+  ASSERT_EQ(arrived.size(), 200u);
+  int overtaken = 0;
+  for (std::size_t k = 1; k < arrived.size(); ++k) overtaken += arrived[k] < arrived[k - 1];
+  const RelayCounts counts = relay.to_server_counts();
+  EXPECT_NEAR(static_cast<double>(counts.reordered), 50, 30);
+  // Each held-back datagram shows up as at least one inversion, unless its
+  // neighbour was held back too.
+  EXPECT_GE(overtaken, static_cast<int>(counts.reordered) / 3);
+  EXPECT_GT(overtaken, 0);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app/error_code.h"
+
+// Frames per sink write: 10 ms. Shorter periods cost wake-ups (CPU); the
+// playout start itself is placed to the sample whatever the period.
+constexpr int kSinkPeriodFrames = 480;
+
+// Where the receiver's PCM goes (interleaved float, 48000 Hz, stereo). write
+// returns when the sink is ready for the next period: a sound device blocks
+// until it has room, a file sink is paced by the clock (PacedSink).
+class AudioSink {
+ public:
+  virtual ~AudioSink() = default;
+  // Opens the device or file; NoAudioDevice or InternalError on failure.
+  virtual ErrorCode open() = 0;
+  // Frames handed to each write.
+  virtual int period_frames() const = 0;
+  // Plays or stores frames; false when the sink has failed.
+  virtual bool write(const float* samples, int frames) = 0;
+  // Time until a sample written now is heard, where the sink knows it.
+  virtual std::int64_t output_delay_ns() { return 0; }
+  // When the next sample written will play, on the monotonic clock in ns, given
+  // the time now. A sink with a steady timeline of its own answers from it, so
+  // that a late wake-up of the writing thread does not look like jitter.
+  virtual std::int64_t next_play_ns(std::int64_t now_ns) { return now_ns + output_delay_ns(); }
+  // Finishes (a WAV file gets its final header). Idempotent.
+  virtual void close() = 0;
+};

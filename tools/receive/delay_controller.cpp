@@ -1,0 +1,48 @@
+#include "delay_controller.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "audio_format.h"
+
+void DelayController::on_decoded(double slack_ms) {
+  base_ms_[next_] = slack_ms - correction_ms_;
+  next_ = (next_ + 1) % kWindow;
+  count_ = std::min(count_ + 1, kWindow);
+}
+
+bool DelayController::estimate(double* slack_ms) const {
+  if (count_ == 0) return false;
+  double high = base_ms_[0];
+  for (int k = 1; k < count_; ++k) high = std::max(high, base_ms_[k]);
+  *slack_ms = high + correction_ms_;
+  return true;
+}
+
+DelayController::Action DelayController::decide(double target_ms) {
+  Action action;
+  double slack = 0;
+  if (!estimate(&slack)) return action;
+  const double error = slack - target_ms;
+  const double magnitude = std::fabs(error);
+  correcting_ = magnitude > (correcting_ ? kSettledMs : kDeadbandMs);
+  if (!correcting_) return action;
+  if (error > kDropAboveMs || error < -kInsertBelowMs) {
+    action.drop_frame = error > 0;
+    action.insert_frame = error < 0;
+    corrected(error > 0 ? -kFrameMs : kFrameMs);
+    return action;
+  }
+  // About a sample per ms of error, a few per frame at most.
+  const int samples = std::clamp(static_cast<int>(std::lround(magnitude)), 1, kMaxStretch);
+  action.stretch_samples = error > 0 ? -samples : samples;
+  corrected(action.stretch_samples * 1000.0 / kSampleRate);
+  return action;
+}
+
+void DelayController::reset() {
+  correcting_ = false;
+  count_ = 0;
+  next_ = 0;
+  correction_ms_ = 0;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "receiver.h"
+#include "wav_writer.h"
+
+struct ReceiveOptions {
+  ReceiverConfig receiver;
+  std::string out;  // empty: sound card; "-": raw float to stdout; else a WAV file
+  WavSampleFormat format = WavSampleFormat::Float32;
+  double duration_s = 0;  // 0: until SIGINT/SIGTERM
+  bool quiet = false;
+  bool help = false;
+};
+
+// The options from the command line (without argv[0]); nothing and a message
+// in *error when they are wrong.
+std::optional<ReceiveOptions> parse_receive_options(const std::vector<std::string>& args,
+                                                    std::string* error);
+
+// "HOST[:PORT]" with a dotted IPv4 host (or "localhost"); port 19483 by default.
+std::optional<SocketAddress> parse_transmitter_address(const std::string& text);
+
+extern const char kReceiveUsage[];

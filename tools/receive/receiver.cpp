@@ -1,0 +1,113 @@
+#include "receiver.h"
+
+#include <chrono>
+
+#include "transport/steady_clock.h"
+
+namespace {
+
+constexpr auto kSupervisorSlice = std::chrono::milliseconds(100);
+
+}  // namespace
+
+Receiver::Receiver(const ReceiverConfig& config, AudioSink& sink)
+    : config_(config), sink_(sink), engine_(config.latency_ms) {}
+
+Receiver::~Receiver() { stop(); }
+
+ErrorCode Receiver::start() {
+  if (running_) return ErrorCode::InvalidArgument;
+  ErrorCode code = engine_.init();
+  if (code != ErrorCode::Ok) return code;
+  TransportConfig transport;
+  transport.device_name = config_.name;
+  transport.device_id = config_.id;
+  transport.is_transmitter = false;
+  // Greeting one address: the listener hears nothing on a port of its own.
+  transport.discovery.port = config_.to ? 0 : config_.discovery_port;
+  Created<SessionTransport> created = SessionTransport::create(transport);
+  if (created.code != ErrorCode::Ok) return created.code;
+  session_ = std::move(created.object);
+  session_->set_code_to_present(config_.code);
+  session_->set_frame_callback([this](const AudioFrameHeader& h, const unsigned char* p,
+                                      std::size_t n) { on_frame(h, p, n); });
+  session_->set_state_callback([this](tovik::ConnectionState state, const std::string&) {
+    if (state == tovik::ConnectionState::Connected) greeted_ = true;
+  });
+  code = sink_.open();
+  if (code != ErrorCode::Ok) return code;
+  period_.assign(static_cast<std::size_t>(sink_.period_frames()) * kChannels, 0.0f);
+  running_ = true;
+  playout_thread_ = std::thread(&Receiver::playout_loop, this);
+  code = session_->start();
+  if (code == ErrorCode::Ok && config_.to) {
+    code = session_->connect_to(format_ipv4(config_.to->ip), config_.to->port,
+                                format_ipv4(config_.to->ip));
+  }
+  supervisor_thread_ = std::thread(&Receiver::supervise_loop, this);
+  if (code != ErrorCode::Ok) stop();
+  return code;
+}
+
+void Receiver::stop() {
+  running_ = false;
+  if (supervisor_thread_.joinable()) supervisor_thread_.join();
+  if (session_) session_->stop();
+  if (playout_thread_.joinable()) playout_thread_.join();
+  sink_.close();
+}
+
+tovik::ConnectionState Receiver::state() const {
+  return session_ ? session_->state() : tovik::ConnectionState::Disconnected;
+}
+
+void Receiver::on_frame(const AudioFrameHeader& header, const unsigned char* payload,
+                        std::size_t size) {
+  const std::int64_t now_ns = system_steady_clock().now_ns();
+  if (!queue_.push(header.sequence, payload, size, now_ns)) ++overflows_;
+  last_frame_ms_ = now_ns / 1000000;
+}
+
+void Receiver::playout_loop() {
+  const int frames = sink_.period_frames();
+  while (running_) {
+    drain_queue();
+    engine_.render(period_.data(), frames, sink_.next_play_ns(system_steady_clock().now_ns()));
+    if (!sink_.write(period_.data(), frames)) break;
+  }
+}
+
+void Receiver::drain_queue() {
+  while (const QueuedFrame* frame = queue_.front()) {
+    engine_.receive(*frame);
+    queue_.release();
+  }
+}
+
+void Receiver::supervise_loop() {
+  RejoinPolicy policy(config_.code);
+  bool started = false;
+  std::int64_t seen_frame_ms = 0;
+  while (running_) {
+    supervise_once(policy, &started, &seen_frame_ms);
+    std::this_thread::sleep_for(kSupervisorSlice);
+  }
+}
+
+void Receiver::supervise_once(RejoinPolicy& policy, bool* started, std::int64_t* seen_frame_ms) {
+  const std::int64_t now = steady_ms();
+  if (!*started) {
+    if (!greeted_) return;  // still looking for a transmitter
+    *started = true;
+    policy.on_greeted(now);
+  }
+  const std::int64_t last = last_frame_ms_;
+  if (last > *seen_frame_ms) {
+    *seen_frame_ms = last;
+    policy.on_frame(last);
+  }
+  std::optional<std::string> code = policy.poll(now);
+  if (!code) return;
+  ++rejoins_;
+  session_->send_hello(*code);
+}
