@@ -22,10 +22,12 @@ class AudioSink {
   virtual bool write(const float* samples, int frames) = 0;
   // Time until a sample written now is heard, where the sink knows it.
   virtual std::int64_t output_delay_ns() { return 0; }
-  // When the next sample written will play, on the monotonic clock in ns, given
-  // the time now. A sink with a steady timeline of its own answers from it, so
-  // that a late wake-up of the writing thread does not look like jitter.
-  virtual std::int64_t next_play_ns(std::int64_t now_ns) { return now_ns + output_delay_ns(); }
+  // When the next sample written leaves the receiver, on the monotonic clock
+  // in ns, given the time now: the moment it is handed over, not counting a
+  // device's own constant buffer. A sink with a steady timeline of its own
+  // answers from it, so that a late wake-up of the writing thread does not
+  // look like jitter.
+  virtual std::int64_t next_play_ns(std::int64_t now_ns) { return now_ns; }
   // Finishes (a WAV file gets its final header). Idempotent.
   virtual void close() = 0;
 };

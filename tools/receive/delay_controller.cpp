@@ -13,9 +13,13 @@ void DelayController::on_decoded(double slack_ms) {
 
 bool DelayController::estimate(double* slack_ms) const {
   if (count_ == 0) return false;
-  double high = base_ms_[0];
-  for (int k = 1; k < count_; ++k) high = std::max(high, base_ms_[k]);
-  *slack_ms = high + correction_ms_;
+  // The 90th percentile rather than the maximum: one frame decided late
+  // (a stalled thread) must not set the delay for the next seconds.
+  double sorted[kWindow];
+  std::copy(base_ms_, base_ms_ + count_, sorted);
+  const int high = count_ - 1 - count_ / 10;
+  std::nth_element(sorted, sorted + high, sorted + count_);
+  *slack_ms = sorted[high] + correction_ms_;
   return true;
 }
 

@@ -17,8 +17,8 @@ class DelayController {
 
   // A frame was decoded after waiting slack_ms since its arrival.
   void on_decoded(double slack_ms);
-  // The slack that an on-time frame would see now (the window's maximum);
-  // false before any frame.
+  // The slack that an on-time frame would see now (the window's 90th
+  // percentile); false before any frame.
   bool estimate(double* slack_ms) const;
   // The correction for the next frame; assumes the caller applies it.
   Action decide(double target_ms);

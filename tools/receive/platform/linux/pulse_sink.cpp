@@ -52,6 +52,16 @@ std::int64_t PulseSink::output_delay_ns() {
   return latency == static_cast<pa_usec_t>(-1) ? 0 : static_cast<std::int64_t>(latency) * 1000;
 }
 
+// The server takes data in bursts, so the writing thread's wake-ups are no
+// clock. The time the next sample plays (now plus the server's latency) is
+// one; less the buffer the server is asked to keep, it is the steady
+// hand-over timeline the playout measures its delay on.
+std::int64_t PulseSink::next_play_ns(std::int64_t now_ns) {
+  const std::int64_t latency = output_delay_ns();
+  if (latency <= 0) return now_ns;
+  return now_ns + latency - std::int64_t{kTargetBufferMs} * 1000000;
+}
+
 void PulseSink::close() {
   if (stream_ == nullptr) return;
   int error = 0;

@@ -14,6 +14,7 @@ class PulseSink : public AudioSink {
   int period_frames() const override { return period_; }
   bool write(const float* samples, int frames) override;
   std::int64_t output_delay_ns() override;
+  std::int64_t next_play_ns(std::int64_t now_ns) override;
   void close() override;
 
  private:
