@@ -84,13 +84,18 @@ TEST(DelayController, DeadbandStretchAndWholeFrames) {
   EXPECT_EQ(a.stretch_samples, 0);  // within the deadband
   a = controller.decide(23.5);      // 2.5 ms short: within the deadband
   EXPECT_EQ(a.stretch_samples, 0);
-  a = controller.decide(24.2);  // 3.2 ms short: lengthen, about a sample per ms
+  // 3.2 ms short: only once it has lasted does it lengthen, about a sample per ms.
+  for (int k = 1; k < DelayController::kPersistFrames; ++k) {
+    EXPECT_EQ(controller.decide(24.2).stretch_samples, 0) << k;
+  }
+  a = controller.decide(24.2);
   EXPECT_EQ(a.stretch_samples, 3);
   a = controller.decide(23);  // 1.9 ms short: correcting goes on below the deadband
   EXPECT_EQ(a.stretch_samples, 2);
   a = controller.decide(21.5);  // settled within 1 ms
   EXPECT_EQ(a.stretch_samples, 0);
-  a = controller.decide(11);  // 10 ms too long: at most 4 samples a frame
+  for (int k = 1; k < DelayController::kPersistFrames; ++k) controller.decide(11);
+  a = controller.decide(11);  // 10 ms too long for long enough: at most 4 samples a frame
   EXPECT_EQ(a.stretch_samples, -4);
   controller.reset();
   controller.on_decoded(80);

@@ -54,7 +54,7 @@ check_quality() {
   local events
   events=$(($(rx_field "$work/$name.rx" late) + $(rx_field "$work/$name.rx" inserted) +
     $(rx_field "$work/$name.rx" skipped) + $(rx_field "$work/$name.rx" stretched)))
-  if [ "$events" -gt 0 ] && at_least "$clean" 0.8 && at_least "$clean_snr" 30; then
+  if [ "$events" -gt 0 ] && at_least "$clean" 0.7 && at_least "$clean_snr" 30; then
     echo "NOTE: $name disturbed by $events late/adjusted frames; clean blocks pass"
     return
   fi

@@ -29,14 +29,22 @@ DelayController::Action DelayController::decide(double target_ms) {
   if (!estimate(&slack)) return action;
   const double error = slack - target_ms;
   const double magnitude = std::fabs(error);
-  correcting_ = magnitude > (correcting_ ? kSettledMs : kDeadbandMs);
-  if (!correcting_) return action;
   if (error > kDropAboveMs || error < -kInsertBelowMs) {
     action.drop_frame = error > 0;
     action.insert_frame = error < 0;
     corrected(error > 0 ? -kFrameMs : kFrameMs);
+    correcting_ = true;
     return action;
   }
+  // A moment's jitter moves the estimate too; only an error that lasts is
+  // drift (0.01 % drift is 0.1 ms a second), and stretching costs quality.
+  beyond_deadband_ = magnitude > kDeadbandMs ? beyond_deadband_ + 1 : 0;
+  if (correcting_) {
+    correcting_ = magnitude > kSettledMs;
+  } else {
+    correcting_ = beyond_deadband_ >= kPersistFrames;
+  }
+  if (!correcting_) return action;
   // About a sample per ms of error, a few per frame at most.
   const int samples = std::clamp(static_cast<int>(std::lround(magnitude)), 1, kMaxStretch);
   action.stretch_samples = error > 0 ? -samples : samples;
@@ -46,6 +54,7 @@ DelayController::Action DelayController::decide(double target_ms) {
 
 void DelayController::reset() {
   correcting_ = false;
+  beyond_deadband_ = 0;
   count_ = 0;
   next_ = 0;
   correction_ms_ = 0;

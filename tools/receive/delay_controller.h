@@ -24,9 +24,10 @@ class DelayController {
   Action decide(double target_ms);
   void reset();
 
-  static constexpr double kDeadbandMs = 3;  // an error beyond this starts a correction
-  static constexpr double kSettledMs = 1;   // which goes on until the error is this small
-  static constexpr int kMaxStretch = 4;     // samples per frame: 0.4 %, unheard
+  static constexpr double kDeadbandMs = 3;   // an error beyond this starts a correction,
+  static constexpr int kPersistFrames = 25;  // once it has lasted this long (0.5 s)
+  static constexpr double kSettledMs = 1;    // which goes on until the error is this small
+  static constexpr int kMaxStretch = 4;      // samples per frame: 0.4 %, unheard
   // Whole frames beyond these: an insertion early, since more delay is safe;
   // a drop only when the delay stays above the target after it.
   static constexpr double kInsertBelowMs = 12;
@@ -42,4 +43,5 @@ class DelayController {
   int next_ = 0;
   double correction_ms_ = 0;
   bool correcting_ = false;
+  int beyond_deadband_ = 0;  // consecutive decisions with the error past the deadband
 };
