@@ -15,6 +15,12 @@
 #include "signal_streamer.h"
 #include "support/test_support.h"
 
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kTimingDistorted = true;
+#else
+constexpr bool kTimingDistorted = false;
+#endif
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -80,6 +86,12 @@ TEST(ReceiverLoopback, ToneArrivesClean) {
   ASSERT_GT(received.size(), 48000u);
   const Comparison c = compare_signals(left_of(streamer.produced()), received);
   EXPECT_NEAR(dominant_frequency(received, 48000), 997, 5);
+  if (kTimingDistorted) {
+    // ThreadSanitizer slows every thread many times over: the sound still
+    // arrives at its pitch, but its timing (and so the SNR) means nothing.
+    EXPECT_EQ(receiver.stats().duplicate, 0u);
+    return;
+  }
   // A loaded machine may stall a thread now and then; the blocks it spares
   // must be clean, and most must be spared.
   const ReceiveStats s = receiver.stats();
