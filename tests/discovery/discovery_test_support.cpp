@@ -5,16 +5,7 @@
 namespace test {
 
 std::vector<std::string> discovery_log_lines(const AppDataScope& scope) {
-  std::vector<std::string> lines;
-  const auto bytes = read_file_bytes(scope.tovik_path("discovery.log"));
-  if (!bytes) return lines;
-  const std::string end = text_line_end();
-  std::size_t start = 0;
-  for (std::size_t at; (at = bytes->find(end, start)) != std::string::npos;
-       start = at + end.size()) {
-    lines.push_back(bytes->substr(start, at - start));
-  }
-  return lines;
+  return log_lines(scope, "discovery.log");
 }
 
 int count_lines(const std::vector<std::string>& lines, const std::string& line) {

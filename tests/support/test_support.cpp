@@ -85,6 +85,19 @@ void write_file_bytes(const std::string& path, const std::string& bytes) {
 
 bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
+std::vector<std::string> log_lines(const AppDataScope& app_data, const std::string& file) {
+  std::vector<std::string> lines;
+  const std::string text = read_file_bytes(app_data.tovik_path(file)).value_or("");
+  const std::string end = text_line_end();
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t next = text.find(end, pos);
+    if (next == std::string::npos) next = text.size();
+    lines.push_back(text.substr(pos, next - pos));
+    pos = next + end.size();
+  }
+  return lines;
+}
+
 const char* text_line_end() {
 #ifdef _WIN32
   return "\r\n";

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace test {
 
@@ -49,6 +50,10 @@ class AppDataScope {
 std::optional<std::string> read_file_bytes(const std::string& path);
 void write_file_bytes(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);
+
+// The lines of a file in the Tovik folder (a log), without their line ends;
+// none when the file does not exist.
+std::vector<std::string> log_lines(const AppDataScope& app_data, const std::string& file);
 
 // The platform's line end in text-mode files.
 const char* text_line_end();

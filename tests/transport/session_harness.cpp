@@ -75,19 +75,6 @@ std::uint16_t free_udp_port() {
   return port;
 }
 
-std::vector<std::string> log_lines(const AppDataScope& app_data, const std::string& file) {
-  std::vector<std::string> lines;
-  std::string text = read_file_bytes(app_data.tovik_path(file)).value_or("");
-  const std::string end = text_line_end();
-  for (std::size_t pos = 0; pos < text.size();) {
-    std::size_t next = text.find(end, pos);
-    if (next == std::string::npos) next = text.size();
-    lines.push_back(text.substr(pos, next - pos));
-    pos = next + end.size();
-  }
-  return lines;
-}
-
 bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line) {
   auto lines = log_lines(app_data, file);
   return std::find(lines.begin(), lines.end(), line) != lines.end();

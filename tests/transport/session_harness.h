@@ -50,7 +50,6 @@ TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sin
 std::uint16_t free_udp_port();
 
 // The lines of a log file in the Tovik folder, without line ends.
-std::vector<std::string> log_lines(const AppDataScope& app_data, const std::string& file);
 bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line);
 bool log_has_line_starting(const AppDataScope& app_data, const std::string& file,
                            const std::string& prefix);

@@ -18,15 +18,7 @@ using tovik::ConnectionState;
 namespace {
 
 std::vector<std::string> debug_lines(const test::AppDataScope& app_data) {
-  std::vector<std::string> lines;
-  std::string text = test::read_file_bytes(app_data.tovik_path("debug.log")).value_or("");
-  const std::string end = test::text_line_end();
-  for (std::size_t pos = 0; pos < text.size();) {
-    std::size_t next = text.find(end, pos);
-    lines.push_back(text.substr(pos, next - pos));
-    pos = next + end.size();
-  }
-  return lines;
+  return test::log_lines(app_data, "debug.log");
 }
 
 // One run of the wiring with fakes; `user` plays the person at the tray.
