@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 // Result of the engine's and the session's operations; 0 is success.
 enum class ErrorCode : std::int32_t {
@@ -26,3 +27,9 @@ struct Created {
   ErrorCode code = ErrorCode::Ok;
   std::unique_ptr<T> object;
 };
+
+// The same result, its object seen through a base class.
+template <typename Base, typename T>
+Created<Base> created_as(Created<T>&& created) {
+  return Created<Base>{created.code, std::move(created.object)};
+}

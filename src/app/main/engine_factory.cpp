@@ -3,9 +3,5 @@
 #include "engine/stream_manager.h"
 
 Created<StreamEngine> create_stream_engine(const StreamConfig& config) {
-  Created<StreamManager> created = StreamManager::create(config);
-  Created<StreamEngine> engine;
-  engine.code = created.code;
-  engine.object = std::move(created.object);
-  return engine;
+  return created_as<StreamEngine>(StreamManager::create(config));
 }
