@@ -1,0 +1,23 @@
+# A fresh wine prefix with its own wineserver, sourced by the lab's Windows
+# hosts (wine makes its sockets inside wineserver, so the server must live in
+# the lab host's namespace):
+#   wine_boot PREFIX   exports WINEPREFIX, starts the server, boots the prefix
+#                      and makes %APPDATA%\Tovik (the program logs there)
+#   wine_appdata       that folder, as a Unix path
+#   wine_shutdown      stops the server and waits for it
+wine_boot() {
+  export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$WINEPREFIX"
+  wineserver -f -p </dev/null >/dev/null 2>&1 &
+  WINE_SERVER_PID=$!
+  wine wineboot -i </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+  mkdir -p "$(wine_appdata)"
+}
+
+wine_appdata() { echo "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Tovik"; }
+
+wine_shutdown() {
+  wineserver -k </dev/null >/dev/null 2>&1
+  wait "$WINE_SERVER_PID"
+}
