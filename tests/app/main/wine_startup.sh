@@ -1,16 +1,18 @@
 #!/bin/bash
 # The real tovik.exe under wine with a display but no sound server: the
 # engine cannot be created, so the program shows its error box ("Tovik -
-# Error"), and after the box is closed ends with exit code 1, with the
+# Error", "No audio output device found. Check your sound settings."), and
+# after the box is closed ends with exit code 1, with the
 # start-up log ending in "StreamManager::create FAILED". It never gets as
 # far as opening a socket.
-# Usage: wine_startup.sh <tovik.exe> <wine prefix>
-# Exit 77 (skipped) when Xvfb or xdotool is missing.
+# Usage: wine_startup.sh <tovik.exe> <tovik_window_probe.exe> <wine prefix>
+# Exit 77 (skipped) when Xvfb is missing.
 set -u
 exe=$1
-export WINEPREFIX=$2
+probe=$2
+export WINEPREFIX=$3
 export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-for tool in Xvfb xdotool wine wineserver; do
+for tool in Xvfb wine wineserver; do
   command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 77; }
 done
 
@@ -47,16 +49,10 @@ rm -rf "$logs"
 
 wine "$exe" </dev/null >"$work/app.out" 2>&1 &
 app_pid=$!
-box=""
-for _ in $(seq 300); do
-  box=$(xdotool search --name '^Tovik - Error$' 2>/dev/null | head -n 1)
-  [ -n "$box" ] && break
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[ -n "$box" ] || fail "no error box appeared: $(cat "$work/app.out")"
-xdotool windowactivate --sync "$box" key Return >/dev/null 2>&1 ||
-  xdotool key --window "$box" Return >/dev/null 2>&1
+# The probe reads the box and presses its OK button.
+box=$(wine "$probe" box 30 </dev/null 2>/dev/null | tr -d '\r')
+[ "$box" = "BOX No audio output device found. Check your sound settings." ] ||
+  fail "error box: '$box'; program output: $(cat "$work/app.out")"
 for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
 wait "$app_pid"
 status=$?
