@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QThread>
 
@@ -11,6 +12,7 @@
 #include "tray/platform/linux/pairing_window.h"
 #include "tray/platform/linux/qt_menu_renderer.h"
 #include "tray/platform/linux/status_notifier.h"
+#include "tray/tray_types.h"
 
 QtTrayHost::QtTrayHost(std::shared_ptr<QtApplication> app, QtTrayHostOptions options)
     : app_(std::move(app)), options_(options) {}
@@ -114,6 +116,18 @@ void QtTrayHost::show_pairing_window() {
 
 PairingWindow* QtTrayHost::pairing_window() const { return pairing_window_.data(); }
 
-void QtTrayHost::run_message_loop() { QApplication::exec(); }
+void QtTrayHost::run_message_loop() {
+  // Without the pipe (another loop holds the signals) Qt's loop runs alone.
+  std::unique_ptr<QSocketNotifier> notifier;
+  if (signals_.open()) {
+    notifier = std::make_unique<QSocketNotifier>(signals_.read_fd(), QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] {
+      if (signals_.drain() && sink_ != nullptr) sink_->dispatch_command(tray_command::kQuit);
+    });
+  }
+  QApplication::exec();
+  notifier.reset();
+  signals_.close();
+}
 
 void QtTrayHost::quit() { QApplication::quit(); }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "tray/platform/linux/qt_application.h"
+#include "tray/platform/posix/signal_pipe.h"
 #include "tray/tray_host.h"
 
 class QMenu;
@@ -43,6 +44,8 @@ class QtTrayHost : public TrayHost {
   // Renders `model`; pops it up at the pointer unless Qt is opening the
   // context menu already (then it only fills it).
   void show_menu(const MenuModel& model) override;
+  // Runs Qt's loop; SIGINT and SIGTERM (a logout, a kill, Ctrl+C in the
+  // starting terminal) arrive as "Quit Tovik", so the receiver is told.
   void run_message_loop() override;
   void quit() override;
 
@@ -67,4 +70,5 @@ class QtTrayHost : public TrayHost {
   bool offer_pairing_window_ = false;
   bool popping_up_ = false;  // show_menu is opening the menu itself
   bool filling_ = false;     // the context menu is about to open
+  SignalPipe signals_;
 };
