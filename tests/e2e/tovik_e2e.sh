@@ -44,6 +44,7 @@ grep -qx 'Status: Connected (Lab Listener)' "$work/tovik.out" || fail "no Connec
 # Resident memory of the terminal-mode process while it streams (a figure
 # for the benchmarks table, not a pass/fail check).
 rss=$(sed -n 's/^VmRSS:[[:space:]]*//p' "/proc/$tovik_pid/status" 2>/dev/null)
+grep -q 'libQt5' "/proc/$tovik_pid/maps" && fail "terminal mode maps Qt"
 kill -INT "$tovik_pid"
 wait "$tovik_pid"
 status=$?

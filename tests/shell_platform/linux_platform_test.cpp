@@ -6,6 +6,7 @@
 #include <ctime>
 #include <sstream>
 
+#include "app/shell/platform/linux/desktop_front_end.h"
 #include "app/shell/platform/linux/linux_front_end.h"
 #include "app/shell/platform/linux/qt_platform_services.h"
 #include "app/shell/platform/posix/terminal_platform_services.h"
@@ -77,7 +78,12 @@ TEST(LinuxFrontEnd, ChoosesTheTerminalWithoutADisplayOrWithHeadless) {
 }
 
 TEST(LinuxFrontEnd, BuildsTheTerminalPairAndFallsBackWhenTheDisplayIsUnreachable) {
-  LinuxFrontEnd terminal = make_linux_front_end(FrontEndKind::Terminal, 2, g_argv);
+  int loads = 0;
+  auto counting_loader = [&loads]() -> DesktopFrontEndMaker {
+    ++loads;
+    return &make_desktop_front_end;
+  };
+  LinuxFrontEnd terminal = make_linux_front_end(FrontEndKind::Terminal, 2, g_argv, counting_loader);
   EXPECT_EQ(terminal.kind, FrontEndKind::Terminal);
   EXPECT_NE(dynamic_cast<TerminalTrayHost*>(terminal.tray_host.get()), nullptr);
   EXPECT_NE(dynamic_cast<TerminalPlatformServices*>(terminal.services.get()), nullptr);
@@ -85,7 +91,18 @@ TEST(LinuxFrontEnd, BuildsTheTerminalPairAndFallsBackWhenTheDisplayIsUnreachable
 
   test::TempDir dir;  // a socket path nobody listens on
   test::ScopedEnv display("DISPLAY", "unix:" + dir.path() + "/none:0");
-  LinuxFrontEnd fallback = make_linux_front_end(FrontEndKind::Desktop, 1, g_argv, false);
+  LinuxFrontEnd fallback =
+      make_linux_front_end(FrontEndKind::Desktop, 1, g_argv, counting_loader, false);
   EXPECT_EQ(fallback.kind, FrontEndKind::Terminal);
   EXPECT_NE(dynamic_cast<TerminalTrayHost*>(fallback.tray_host.get()), nullptr);
+  EXPECT_EQ(loads, 0) << "the desktop module is loaded only for a reachable display";
+}
+
+TEST(LinuxFrontEnd, FallsBackToTheTerminalWhenTheDesktopModuleIsMissing) {
+  test::ScopedEnv display("DISPLAY", std::nullopt);  // Wayland: nothing to probe first
+  LinuxFrontEnd front = make_linux_front_end(
+      FrontEndKind::Desktop, 1, g_argv, []() -> DesktopFrontEndMaker { return nullptr; }, false);
+  EXPECT_EQ(front.kind, FrontEndKind::Terminal);
+  EXPECT_NE(dynamic_cast<TerminalTrayHost*>(front.tray_host.get()), nullptr);
+  EXPECT_NE(dynamic_cast<TerminalPlatformServices*>(front.services.get()), nullptr);
 }

@@ -1,7 +1,9 @@
 // Tovik on Linux: a Qt tray on a desktop, a terminal host without one (or
 // with --headless); the same start-up wiring as on Windows.
 #include <memory>
+#include <string>
 
+#include "app/main/desktop_loader.h"
 #include "app/main/engine_factory.h"
 #include "app/shell/platform/linux/linux_front_end.h"
 #include "app/shell/shell.h"
@@ -10,13 +12,16 @@
 
 int main(int argc, char** argv) {
   install_terminate_handler();
-  LinuxFrontEnd front_end = make_linux_front_end(choose_front_end(argc, argv), argc, argv);
+  const std::string executable = running_executable_path();
+  LinuxFrontEnd front_end =
+      make_linux_front_end(choose_front_end(argc, argv), argc, argv,
+                           [&executable] { return load_desktop_front_end(executable); });
   std::unique_ptr<AutostartEntry> autostart = make_system_autostart();
 
   ShellEnvironment env;
   env.platform = front_end.services.get();
   env.autostart = autostart.get();
-  env.executable_path = running_executable_path();
+  env.executable_path = executable;
   env.create_engine = create_stream_engine;
   env.create_tray_host = [&front_end] { return std::move(front_end.tray_host); };
   env.menu_options = front_end.menu_options;

@@ -7,9 +7,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "app/shell/platform/linux/qt_platform_services.h"
 #include "app/shell/platform/posix/terminal_platform_services.h"
-#include "tray/platform/linux/qt_tray_host.h"
 #include "tray/platform/posix/terminal_tray_host.h"
 
 namespace {
@@ -44,11 +42,17 @@ FrontEndKind choose_front_end(int argc, char** argv) {
   return FrontEndKind::Desktop;
 }
 
-LinuxFrontEnd make_linux_front_end(FrontEndKind kind, int argc, char** argv, bool show_dialogs) {
+LinuxFrontEnd make_linux_front_end(FrontEndKind kind, int argc, char** argv,
+                                   const DesktopFrontEndLoader& load_desktop, bool show_dialogs) {
   LinuxFrontEnd front;
   front.menu_options.autostart_label = std::string(kAutostartLabelLogin);
   if (kind == FrontEndKind::Desktop && !x_display_reachable()) {
     std::cerr << "Tovik: cannot open the display; running in the terminal\n";
+    kind = FrontEndKind::Terminal;
+  }
+  DesktopFrontEndMaker make_desktop = nullptr;
+  if (kind == FrontEndKind::Desktop && !(make_desktop = load_desktop())) {
+    std::cerr << "Tovik: the desktop tray is not available; running in the terminal\n";
     kind = FrontEndKind::Terminal;
   }
   front.kind = kind;
@@ -57,8 +61,6 @@ LinuxFrontEnd make_linux_front_end(FrontEndKind kind, int argc, char** argv, boo
     front.tray_host = std::make_unique<TerminalTrayHost>(std::cout, colour_terminal());
     return front;
   }
-  auto app = std::make_shared<QtApplication>(argc, argv);
-  front.services = std::make_unique<QtPlatformServices>(app, show_dialogs, std::cerr);
-  front.tray_host = std::make_unique<QtTrayHost>(app);
+  make_desktop(argc, argv, show_dialogs, front);
   return front;
 }

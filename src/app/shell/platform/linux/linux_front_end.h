@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "app/shell/platform_services.h"
@@ -21,9 +22,17 @@ struct LinuxFrontEnd {
   MenuOptions menu_options;             // item 2014 reads "Start at login"
 };
 
+// Fills `front` with the Qt tray and services for a reachable display.
+using DesktopFrontEndMaker = void (*)(int argc, char** argv, bool show_dialogs,
+                                      LinuxFrontEnd& front);
+// Finds the desktop maker (the program loads it from a module, so that the
+// terminal mode never maps Qt); null when there is none.
+using DesktopFrontEndLoader = std::function<DesktopFrontEndMaker()>;
+
 // Builds the front end of `kind` for the UI (main) thread. A Desktop whose X
-// display cannot be opened falls back to Terminal, with a line on stderr.
-// `argv` must outlive the result. `show_dialogs` false keeps error boxes off
-// the screen (tests).
+// display cannot be opened, or whose maker cannot be found, falls back to
+// Terminal, with a line on stderr. `argv` must outlive the result.
+// `show_dialogs` false keeps error boxes off the screen (tests).
 LinuxFrontEnd make_linux_front_end(FrontEndKind kind, int argc, char** argv,
+                                   const DesktopFrontEndLoader& load_desktop,
                                    bool show_dialogs = true);
