@@ -51,6 +51,11 @@ ErrorCode SessionTransport::send_hello(const std::string& code) {
   return greet(to, name, code) < 1 ? ErrorCode::ConnectionLost : ErrorCode::Ok;
 }
 
+SocketAddress SessionTransport::peer() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return peer_;
+}
+
 // Steps 2 to 6 of the found-handler; returns what the HELLO's send returned.
 int SessionTransport::greet(const SocketAddress& to, const std::string& name,
                             const std::string& code) {

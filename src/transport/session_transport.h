@@ -62,6 +62,8 @@ class SessionTransport {
   // then treated as connected again (a restarted or timed-out transmitter only
   // sends to receivers that greet it). ConnectionLost without a peer or socket.
   ErrorCode send_hello(const std::string& code);
+  // The current peer; port 0 when there is none.
+  SocketAddress peer() const;
 
   // Opens the audio socket, reports Searching and starts the role's threads.
   // InternalError when the socket cannot be opened or bound.

@@ -4,7 +4,8 @@
 # broadcast) in host 1, the receiver writing WAV files in host 2.
 #   tone and sweep: frequency, correlation and SNR against the reference;
 #   10 % loss and 20 ms jitter through tovik-relay: continuous output;
-#   transmitter restarted mid-stream: audio back within 3 s.
+#   transmitter restarted mid-stream: audio back within 3 s;
+#   transmitter's host moved to a new address mid-stream: found there again.
 # receive_lab.sh <tovik-signal-tx> <tovik-receive> <tovik-wav-compare> <tovik-relay>
 set -u
 tx=$1 rx=$2 compare=$3 relay=$4
@@ -105,6 +106,15 @@ concealed=$(rx_field "$work/impaired.rx" concealed)
 quiet=$(field "$work/impaired.cmp" longest_quiet_ms)
 at_least 120 "$quiet" || fail "a gap of $quiet ms under loss (concealment limit 100 ms)"
 
+# Compares the recording <name>.wav with the transmitter's reference and
+# sets quiet to its longest silence in ms.
+longest_gap() {  # transmitter-name receiver-name
+  "$compare" "$work/$1.ref.wav" "$work/$2.wav" --skip 0 --length 1 >"$work/$2.cmp"
+  echo "$2: $(tail -n 1 "$work/$2.rx")"
+  echo "$2: $(cat "$work/$2.cmp")"
+  quiet=$(field "$work/$2.cmp" longest_quiet_ms)
+}
+
 # Restart: the first transmitter stops mid-stream and a new process (new
 # pairing code, sequences from 0) takes its place.
 start_transmitter first 20 --signal tone --freq 997
@@ -119,11 +129,33 @@ start_transmitter second 6 --signal tone --freq 997
 wait "$RX_PID" || fail "restart: receiver failed"
 wait "$TX_PID"
 NETLAB_PIDS=()
-"$compare" "$work/second.ref.wav" "$work/restart.wav" --skip 0 --length 1 >"$work/restart.cmp"
-echo "restart: $(tail -n 1 "$work/restart.rx")"
-echo "restart: $(cat "$work/restart.cmp")"
-quiet=$(field "$work/restart.cmp" longest_quiet_ms)
+longest_gap second restart
 at_least 3000 "$quiet" || fail "audio came back after $quiet ms (want within 3 s)"
 [ "$(rx_field "$work/restart.rx" rejoins)" -ge 1 ] || fail "no new HELLO after the restart"
+
+# Moved: the transmitter runs on, but its host is off the network for 7 s and
+# comes back at a new address (a laptop that switched networks). By then the
+# transmitter has dropped the receiver (5 s of silence) and the receiver's
+# greetings go to the old address; it must greet the one now announced. (A
+# move without such a gap heals by itself: PONGs answer the PING's sender.)
+start_transmitter moving 28 --signal tone --freq 997
+code=$(value_of "$work/moving.tx" CODE)
+netlab_spawn 2 "$work/moved.rx" env APPDATA="$work/b" "$rx" --code "$code" \
+  --out "$work/moved.wav" --duration 21 --quiet
+RX_PID=${NETLAB_PIDS[-1]}
+sleep 4
+host1=$(netlab_host 1)
+ip -n "$host1" addr flush dev eth0
+sleep 7
+ip -n "$host1" addr add "$(netlab_ip 9)/24" dev eth0
+ip -n "$host1" route replace default dev eth0
+wait "$RX_PID" || fail "moved: receiver failed"
+kill "$TX_PID" 2>/dev/null
+wait "$TX_PID"
+NETLAB_PIDS=()
+longest_gap moving moved
+at_least 11000 "$quiet" || fail "audio came back after $quiet ms (want within 4 s of the 7 s outage)"
+[ "$(rx_field "$work/moved.rx" moves)" -ge 1 ] || fail "the receiver never greeted the new address"
+
 [ "$LAB_STATUS" = 0 ] || tail -n 5 "$work"/*.rx "$work"/*.tx
 finish

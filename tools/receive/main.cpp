@@ -75,12 +75,12 @@ int main(int argc, char** argv) {
       stderr,
       "tovik-receive: frames=%llu lost=%llu concealed=%llu silent=%llu late=%llu "
       "duplicate=%llu inserted=%llu skipped=%llu stretched=%llu resyncs=%llu "
-      "rejoins=%d buffer_ms=%.1f target_ms=%.1f\n",
+      "rejoins=%d moves=%d buffer_ms=%.1f target_ms=%.1f\n",
       static_cast<unsigned long long>(s.frames), static_cast<unsigned long long>(s.lost),
       static_cast<unsigned long long>(s.concealed), static_cast<unsigned long long>(s.silent),
       static_cast<unsigned long long>(s.late), static_cast<unsigned long long>(s.duplicate),
       static_cast<unsigned long long>(s.inserted), static_cast<unsigned long long>(s.skipped),
       static_cast<unsigned long long>(s.stretched), static_cast<unsigned long long>(s.resyncs),
-      receiver.rejoins(), s.buffer_ms, s.target_ms);
+      receiver.rejoins(), receiver.moves(), s.buffer_ms, s.target_ms);
   return 0;
 }

@@ -44,6 +44,10 @@ ErrorCode Receiver::start() {
     code = session_->connect_to(format_ipv4(config_.to->ip), config_.to->port,
                                 format_ipv4(config_.to->ip));
   }
+  if (code == ErrorCode::Ok && !config_.to) {
+    finder_ = std::make_unique<TransmitterFinder>(config_.discovery_port);
+    finder_->restart();
+  }
   supervisor_thread_ = std::thread(&Receiver::supervise_loop, this);
   if (code != ErrorCode::Ok) stop();
   return code;
@@ -52,6 +56,7 @@ ErrorCode Receiver::start() {
 void Receiver::stop() {
   running_ = false;
   if (supervisor_thread_.joinable()) supervisor_thread_.join();
+  if (finder_) finder_->stop();
   if (session_) session_->stop();
   if (playout_thread_.joinable()) playout_thread_.join();
   sink_.close();
@@ -106,8 +111,33 @@ void Receiver::supervise_once(RejoinPolicy& policy, bool* started, std::int64_t*
     *seen_frame_ms = last;
     policy.on_frame(last);
   }
+  follow_transmitter(now, last);
   std::optional<std::string> code = policy.poll(now);
   if (!code) return;
   ++rejoins_;
   session_->send_hello(*code);
+}
+
+// While frames flow, learn which transmitter sends them; when they stop,
+// listen afresh and greet that transmitter wherever it now announces itself.
+// A transmitter that changed address neither hears our keepalives nor sends
+// to us once it has timed us out, and our new HELLOs would go to the old one.
+void Receiver::follow_transmitter(std::int64_t now_ms, std::int64_t last_frame_ms) {
+  if (!finder_) return;
+  const std::string peer_ip = format_ipv4(session_->peer().ip);
+  if (last_frame_ms > 0 && now_ms - last_frame_ms < RejoinPolicy::kStaleMs) {
+    relistened_ = false;
+    if (auto service = finder_->at_address(peer_ip)) followed_id_ = service->id;
+    return;
+  }
+  if (followed_id_.empty()) return;
+  if (!relistened_) {
+    finder_->restart();
+    relistened_ = true;
+    return;
+  }
+  std::optional<tovik::DiscoveredService> service = finder_->with_id(followed_id_);
+  if (!service || service->address == peer_ip) return;
+  ++moves_;
+  session_->connect_to(service->address, service->port, service->name);
 }

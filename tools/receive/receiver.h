@@ -13,6 +13,7 @@
 #include "frame_queue.h"
 #include "playout_engine.h"
 #include "rejoin_policy.h"
+#include "transmitter_finder.h"
 #include "transport/session_transport.h"
 
 struct ReceiverConfig {
@@ -44,6 +45,8 @@ class Receiver {
   tovik::ConnectionState state() const;
   // HELLOs sent by the supervisor after the first.
   int rejoins() const { return rejoins_; }
+  // Times the transmitter was greeted at a new address it announced.
+  int moves() const { return moves_; }
   // Frames the queue had no room for (the playout thread fell behind).
   std::uint64_t overflows() const { return overflows_; }
 
@@ -53,6 +56,7 @@ class Receiver {
   void drain_queue();
   void supervise_loop();
   void supervise_once(RejoinPolicy& policy, bool* started, std::int64_t* seen_frame_ms);
+  void follow_transmitter(std::int64_t now_ms, std::int64_t last_frame_ms);
 
   const ReceiverConfig config_;
   AudioSink& sink_;
@@ -65,6 +69,11 @@ class Receiver {
   std::atomic<std::int64_t> last_frame_ms_{0};
   std::atomic<std::uint64_t> overflows_{0};
   std::atomic<int> rejoins_{0};
+  std::atomic<int> moves_{0};
+  // Discovery mode only; used by the supervisor thread.
+  std::unique_ptr<TransmitterFinder> finder_;
+  std::string followed_id_;
+  bool relistened_ = false;
   std::thread playout_thread_;
   std::thread supervisor_thread_;
 };
