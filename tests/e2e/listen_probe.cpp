@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -15,32 +14,12 @@
 #include <vector>
 
 #include "lab_guard.h"
+#include "signal_analysis.h"
 #include "transport/session_transport.h"
 
 namespace {
 
 constexpr int kRate = 48000;
-
-// Frequency from the first to the last rising zero crossing.
-double frequency(const std::vector<float>& x) {
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (std::size_t i = 1; i < x.size(); ++i) {
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      const double at = (i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-      if (first < 0) first = at;
-      last = at;
-      ++crossings;
-    }
-  }
-  return crossings < 2 ? 0.0 : (crossings - 1) * kRate / (last - first);
-}
-
-double rms(const std::vector<float>& x) {
-  double sum = 0;
-  for (float v : x) sum += double(v) * v;
-  return x.empty() ? 0.0 : std::sqrt(sum / x.size());
-}
 
 }  // namespace
 
@@ -89,6 +68,7 @@ int main(int argc, char** argv) {
   std::vector<float> settled(left.size() > kRate / 2 ? left.begin() + kRate / 2 : left.end(),
                              left.end());
   std::printf("FRAMES %d\nFPS %.1f\nFREQ %.2f\nRMS %.4f\nBITRATE %u\n", frames.load(),
-              frames > 0 ? frames / span : 0.0, frequency(settled), rms(settled), bitrate.load());
+              frames > 0 ? frames / span : 0.0, test::zero_crossing_frequency(settled, kRate),
+              test::rms(settled), bitrate.load());
   return 0;
 }

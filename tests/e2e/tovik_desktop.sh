@@ -12,6 +12,7 @@ here=$(dirname "$0")
 . "$here/netlab.sh"
 . "$here/lab_checks.sh"
 . "$here/pulse_lab.sh"
+. "$here/../support/xvfb.sh"
 netlab_require
 pulse_require
 for tool in Xvfb trayer; do
@@ -22,19 +23,15 @@ work=$(mktemp -d)
 display_pids=()
 netlab_on_cleanup() {
   pulse_stop
-  kill "${display_pids[@]}" 2>/dev/null
-  wait "${display_pids[@]}" 2>/dev/null
+  kill "${display_pids[@]}" ${XVFB_PID:-} 2>/dev/null
+  wait "${display_pids[@]}" ${XVFB_PID:-} 2>/dev/null
   rm -rf "$work"
 }
 netlab_setup 1
 pulse_start "$work/pulse" 48000 || { fail "no sound server"; finish; }
 
-# The X server listens on a file socket, which the lab host shares.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-display_pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { fail "Xvfb did not start"; finish; }
-export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1
+xvfb_start "$work" || { fail "Xvfb did not start"; finish; }
+export QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY  # the XEmbed tray, no StatusNotifier host
 trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
   --transparent false --tint 0x000000 >"$work/trayer.log" 2>&1 &

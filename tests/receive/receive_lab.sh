@@ -154,7 +154,9 @@ kill "$TX_PID" 2>/dev/null
 wait "$TX_PID"
 NETLAB_PIDS=()
 longest_gap moving moved
-at_least 11000 "$quiet" || fail "audio came back after $quiet ms (want within 4 s of the 7 s outage)"
+# Coming back takes up to ~3 s (staleness, a fresh listener, the next
+# announcement); 6 s leave room for a loaded machine.
+at_least 13000 "$quiet" || fail "audio came back after $quiet ms (want within 6 s of the 7 s outage)"
 [ "$(rx_field "$work/moved.rx" moves)" -ge 1 ] || fail "the receiver never greeted the new address"
 
 [ "$LAB_STATUS" = 0 ] || tail -n 5 "$work"/*.rx "$work"/*.tx

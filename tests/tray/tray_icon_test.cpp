@@ -84,17 +84,6 @@ TEST(Tooltip, LongPeerNameIsCutAt127Units) {
   EXPECT_EQ(exact.back(), u')');
 }
 
-TEST(TrayIcon, StartsDisconnectedWithEmptyState) {
-  auto f = make_tray();
-  TraySnapshot s = f.tray->snapshot();
-  EXPECT_EQ(s.status_text, "Disconnected");
-  EXPECT_EQ(s.peer_name, "");
-  EXPECT_EQ(s.pairing_code, "");
-  EXPECT_EQ(s.rtt_ms, 0);
-  EXPECT_FALSE(s.paused);
-  EXPECT_EQ(f.tray->tooltip(), u"Tovik \u2014 Disconnected");
-}
-
 TEST(TrayIcon, CreateShowsInitialTooltipAndDestructorRemovesIcon) {
   auto f = make_tray();
   int destroyed = 0;

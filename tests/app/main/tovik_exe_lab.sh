@@ -17,6 +17,7 @@ e2e=$here/../../e2e
 . "$e2e/netlab.sh"
 . "$e2e/lab_checks.sh"
 . "$e2e/pulse_lab.sh"
+. "$here/../../support/xvfb.sh"
 netlab_require
 pulse_require
 for tool in wine wineserver Xvfb xdotool unshare python3; do
@@ -24,20 +25,14 @@ for tool in wine wineserver Xvfb xdotool unshare python3; do
 done
 
 work=$(mktemp -d)
-xvfb_pid=""
 netlab_on_cleanup() {
   pulse_stop
-  [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
+  [ -n "${XVFB_PID:-}" ] && { kill "${XVFB_PID:-}" 2>/dev/null; wait "${XVFB_PID:-}" 2>/dev/null; }
   rm -rf "$work"
 }
 netlab_setup 2
 
-# The X server listens on a file socket, which the lab hosts share.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { fail "Xvfb did not start"; finish; }
-export DISPLAY=":$(cat "$work/display")"
+xvfb_start "$work" || { fail "Xvfb did not start"; finish; }
 pulse_start "$work/pulse" 48000 || { fail "no sound server"; finish; }
 
 netlab_spawn 1 "$work/host1.out" unshare --pid --fork --kill-child \

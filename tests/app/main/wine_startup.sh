@@ -8,6 +8,7 @@
 # Usage: wine_startup.sh <tovik.exe> <tovik_window_probe.exe> <wine prefix>
 # Exit 77 (skipped) when Xvfb is missing.
 set -u
+. "$(dirname "$0")/../../support/xvfb.sh"
 exe=$1
 probe=$2
 export WINEPREFIX=$3
@@ -17,23 +18,18 @@ for tool in Xvfb wine wineserver; do
 done
 
 work=$(mktemp -d)
-xvfb_pid=""
 app_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   wineserver -k </dev/null >/dev/null 2>&1
   [ -n "$app_pid" ] && wait "$app_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && { kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; }
+  [ -n "${XVFB_PID:-}" ] && { kill "${XVFB_PID:-}" 2>/dev/null; wait "${XVFB_PID:-}" 2>/dev/null; }
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FAILED: $*"; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
+xvfb_start "$work" || fail "Xvfb did not start"
 
 # No PulseAudio reachable: no server address, an empty runtime folder.
 unset PULSE_SERVER

@@ -10,6 +10,7 @@
 # Usage: gui_session.sh <gui tests .exe> <tray_menu_probe .exe> <wine prefix>
 # Exit 77 (skipped) when Xvfb, xdotool, ImageMagick or zbarimg is missing.
 set -u
+. "$(dirname "$0")/../../../support/xvfb.sh"
 tests_exe=$1
 probe_exe=$2
 export WINEPREFIX=$3
@@ -23,15 +24,14 @@ for tool in Xvfb xdotool import zbarimg wine wineserver; do
 done
 
 work=$(mktemp -d)
-xvfb_pid=""
 probe_pid=""
 cleanup() {
   [ -n "$probe_pid" ] && kill "$probe_pid" 2>/dev/null
   wineserver -k </dev/null >/dev/null 2>&1
   [ -n "$probe_pid" ] && wait "$probe_pid" 2>/dev/null
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
+  if [ -n "${XVFB_PID:-}" ]; then
+    kill "${XVFB_PID:-}" 2>/dev/null
+    wait "${XVFB_PID:-}" 2>/dev/null
   fi
   rm -rf "$work"
 }
@@ -42,12 +42,7 @@ fail() {
   exit 1
 }
 
-# A display of our own; -displayfd reports the number it chose.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
+xvfb_start "$work" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 
 # Wine's services start with stdio detached so they never hold ctest's pipe.
 mkdir -p "$WINEPREFIX"
