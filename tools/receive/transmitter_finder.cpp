@@ -29,19 +29,19 @@ void TransmitterFinder::heard(const tovik::DiscoveredService& service) {
   heard_.push_back(service);
 }
 
-std::optional<tovik::DiscoveredService> TransmitterFinder::at_address(
-    const std::string& address) const {
+std::optional<tovik::DiscoveredService> TransmitterFinder::last_heard(
+    const std::function<bool(const tovik::DiscoveredService&)>& matches) const {
   std::lock_guard<std::mutex> guard(mutex_);
-  auto it = std::find_if(heard_.rbegin(), heard_.rend(),
-                         [&](const tovik::DiscoveredService& s) { return s.address == address; });
+  auto it = std::find_if(heard_.rbegin(), heard_.rend(), matches);
   if (it == heard_.rend()) return std::nullopt;
   return *it;
 }
 
+std::optional<tovik::DiscoveredService> TransmitterFinder::at_address(
+    const std::string& address) const {
+  return last_heard([&](const tovik::DiscoveredService& s) { return s.address == address; });
+}
+
 std::optional<tovik::DiscoveredService> TransmitterFinder::with_id(const std::string& id) const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  auto it = std::find_if(heard_.rbegin(), heard_.rend(),
-                         [&](const tovik::DiscoveredService& s) { return s.id == id; });
-  if (it == heard_.rend()) return std::nullopt;
-  return *it;
+  return last_heard([&](const tovik::DiscoveredService& s) { return s.id == id; });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -31,6 +32,8 @@ class TransmitterFinder {
 
  private:
   void heard(const tovik::DiscoveredService& service);
+  std::optional<tovik::DiscoveredService> last_heard(
+      const std::function<bool(const tovik::DiscoveredService&)>& matches) const;
 
   const std::uint16_t port_;
   std::unique_ptr<ServiceDiscovery> discovery_;
