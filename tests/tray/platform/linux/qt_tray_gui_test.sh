@@ -4,6 +4,7 @@
 # zbarimg, chooses items and checks which callbacks fired.
 # Usage: qt_tray_gui_test.sh PROBE [menu|window]. Exit 77 = skipped.
 set -u
+. "$(dirname "$0")/../../../support/xvfb.sh"
 PROBE=$1
 CASE=${2:-menu}
 CODE=$(printf '%06d' $(( (RANDOM * 32768 + RANDOM) % 1000000 )))
@@ -58,12 +59,10 @@ screenshot_decodes() {
 }
 
 start_display() {
-  exec 3>"$TMP/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$TMP/xvfb.log" 2>&1 &
-  PIDS+=($!)
-  exec 3>&-
-  wait_for 100 test -s "$TMP/display" || fail "Xvfb did not start"
-  export DISPLAY=":$(cat "$TMP/display")"
+  xvfb_start "$TMP"
+  local started=$?
+  PIDS+=($XVFB_PID)
+  [ $started = 0 ] || fail "Xvfb did not start"
   export QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1
   unset DBUS_SESSION_BUS_ADDRESS  # no StatusNotifier host: Qt uses XEmbed
   trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
