@@ -44,3 +44,14 @@ function(tovik_add_test name)
                          PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+# A test run by a shell script (a lab, a desktop or a sound server of its
+# own): alone, since those share the machine's namespaces, displays and
+# ports; exit 77 reports it skipped where its tools are missing.
+#   tovik_add_script_test(NAME script.sh LABELS "a;b" TIMEOUT s ARGS ...)
+function(tovik_add_script_test name script)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "LABELS;ARGS" ${ARGN})
+  add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script} ${ARG_ARGS})
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" SKIP_RETURN_CODE 77
+                       TIMEOUT ${ARG_TIMEOUT} RUN_SERIAL TRUE)
+endfunction()
