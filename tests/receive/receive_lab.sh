@@ -43,7 +43,10 @@ start_transmitter() {  # name seconds signal-args...
 }
 
 # The recording matches the reference; a stall of this shared 2-core machine
-# (either end) may spoil blocks, so at least half of them must be clean.
+# (either end) may spoil blocks, so at least half of them must be clean. In a
+# sanitizer build (TOVIK_SANITIZED set) every thread runs several times
+# slower and the drift control rightly stretches many frames, so a fifth of
+# clean blocks is the bar there: a broken decoder or ordering has none.
 check_quality() {
   local name=$1 cmp="$work/$1.cmp" snr corr clean clean_snr
   snr=$(field "$cmp" snr_db)
@@ -55,7 +58,9 @@ check_quality() {
   local events
   events=$(($(rx_field "$work/$name.rx" late) + $(rx_field "$work/$name.rx" inserted) +
     $(rx_field "$work/$name.rx" skipped) + $(rx_field "$work/$name.rx" stretched)))
-  if at_least "$clean" 0.5 && at_least "$clean_snr" 30; then
+  local share=0.5
+  [ -n "${TOVIK_SANITIZED:-}" ] && share=0.2
+  if at_least "$clean" "$share" && at_least "$clean_snr" 30; then
     echo "NOTE: $name disturbed by $events late/adjusted frames; clean blocks pass"
     return
   fi
