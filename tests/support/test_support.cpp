@@ -115,4 +115,12 @@ bool wait_until(const std::function<bool()>& predicate, std::chrono::millisecond
   return true;
 }
 
+std::optional<std::string> missing_tool(const std::string& tool) {
+  const std::string probe = "command -v " + tool + " >/dev/null 2>&1";
+  if (std::system(probe.c_str()) == 0) return std::nullopt;
+  return tool + " is not installed";
+}
+
+bool in_ci() { return get_env("CI").value_or("") == "true"; }
+
 }  // namespace test

@@ -62,4 +62,16 @@ const char* text_line_end();
 bool wait_until(const std::function<bool()>& predicate,
                 std::chrono::milliseconds bound = std::chrono::seconds(10));
 
+// Why a rig cannot run here (a tool that is not installed), or nothing.
+std::optional<std::string> missing_tool(const std::string& tool);
+// True under CI, where a missing rig is a failure, not a skip.
+bool in_ci();
+
 }  // namespace test
+
+// Skips the test on a developer's partial machine, fails it under CI.
+#define TOVIK_REQUIRE_TOOL(tool)                             \
+  if (const auto tovik_missing = test::missing_tool(tool)) { \
+    if (test::in_ci()) FAIL() << *tovik_missing;             \
+    GTEST_SKIP() << *tovik_missing;                          \
+  }

@@ -2,200 +2,113 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
-#include <vector>
+
+#include "menu_text.h"
 
 namespace {
 
-namespace cmd = tray_command;
+const std::string kCode = "Pairing Code: 123 456|[QR#2030]|Copy Pairing Code#2020|---|";
+const std::string kQualityAuto =
+    "Quality: Auto{Auto#2010*|256 kbps#2011|128 kbps#2012|64 kbps#2013}|";
+const std::string kTail = "Start with Windows#2014|---|Quit Tovik#2006";
+const std::string kNoReceiver = "tovik \u2014 No Receiver|---|";
+const std::string kStreaming = "---|\u25CF Streaming|Pause#2007|Disconnect#2004|---|";
 
-std::vector<std::string> texts(const MenuModel& menu) {
-  std::vector<std::string> out;
-  for (const auto& item : menu) {
-    out.push_back(item.kind == MenuItemKind::Separator ? "---"
-                  : item.kind == MenuItemKind::QrPanel ? "[QR]"
-                                                       : item.text);
-  }
-  return out;
-}
-
-TraySnapshot connected(std::string peer = "Kitchen") {
+TraySnapshot connected(const std::string& peer) {
   TraySnapshot s;
   s.status_text = "Connected";
-  s.peer_name = std::move(peer);
+  s.peer_name = peer;
   s.pairing_code = "123456";
   return s;
 }
 
-const MenuItem& find_id(const MenuModel& menu, int id) {
-  for (const auto& item : menu) {
-    if (item.id == id) return item;
-  }
-  static MenuItem none;
-  return none;
-}
+struct MenuCase {
+  const char* name;
+  std::function<void(TraySnapshot&)> change;  // applied to connected("Kitchen")
+  std::string expected;
+};
 
 }  // namespace
 
-TEST(MenuModel, ConnectedMenuListsEveryLineInOrder) {
-  TraySnapshot s = connected();
-  s.rtt_ms = 12;
-  s.bitrate_kbps = 128;
-  MenuModel menu = build_menu_model(s);
-  std::vector<std::string> expected = {"tovik \u2014 Connected",
-                                       "Connected to: Kitchen",
-                                       "LAN \u00B7 P2P \u00B7 12ms \u00B7 128kbps",
-                                       "---",
-                                       "\u25CF Streaming",
-                                       "Pause",
-                                       "Disconnect",
-                                       "---",
-                                       "Pairing Code: 123 456",
-                                       "[QR]",
-                                       "Copy Pairing Code",
-                                       "---",
-                                       "Quality: Auto",
-                                       "Start with Windows",
-                                       "---",
-                                       "Quit Tovik"};
-  EXPECT_EQ(texts(menu), expected);
-  std::vector<int> ids;
-  for (const auto& item : menu) ids.push_back(item.id);
-  EXPECT_EQ(ids,
-            (std::vector<int>{0, 0, 0, 0, 0, 2007, 2004, 0, 0, 2030, 2020, 0, 0, 2014, 0, 2006}));
+TEST(MenuModel, EveryStateGivesItsExactMenu) {
+  const MenuCase cases[] = {
+      {"connected with figures",
+       [](TraySnapshot& s) { s.rtt_ms = 12, s.bitrate_kbps = 128; },
+       "tovik \u2014 Connected|Connected to: Kitchen|LAN \u00B7 P2P \u00B7 12ms \u00B7 128kbps|" +
+           kStreaming + kCode + kQualityAuto + kTail},
+      {"no figures, empty name", [](TraySnapshot& s) { s.peer_name.clear(); },
+       "tovik \u2014 Connected|Connected to: |LAN \u00B7 P2P|" + kStreaming + kCode +
+           kQualityAuto + kTail},
+      {"only positive figures", [](TraySnapshot& s) { s.rtt_ms = -5, s.bitrate_kbps = 96; },
+       "tovik \u2014 Connected|Connected to: Kitchen|LAN \u00B7 P2P \u00B7 96kbps|" + kStreaming +
+           kCode + kQualityAuto + kTail},
+      {"paused", [](TraySnapshot& s) { s.paused = true, s.rtt_ms = 25; },
+       "tovik \u2014 Connected|Connected to: Kitchen|LAN \u00B7 P2P \u00B7 25ms|---|\u25CB "
+       "Paused|Resume#2007|Disconnect#2004|---|" +
+           kCode + kQualityAuto + kTail},
+      {"a name that is not UTF-8", [](TraySnapshot& s) { s.peer_name = "Bad\xFF"; },
+       "tovik \u2014 Connected|Connected to: |LAN \u00B7 P2P|" + kStreaming + kCode +
+           kQualityAuto + kTail},
+      {"searching", [](TraySnapshot& s) { s.status_text = "Searching..."; },
+       kNoReceiver + kCode + kQualityAuto + kTail},
+      {"only the exact word counts", [](TraySnapshot& s) { s.status_text = "connected"; },
+       kNoReceiver + kCode + kQualityAuto + kTail},
+      {"no code", [](TraySnapshot& s) { s.status_text = "", s.pairing_code.clear(); },
+       kNoReceiver + kQualityAuto + kTail},
+      {"five digits shown whole, still a QR item",
+       [](TraySnapshot& s) { s.status_text = "Reconnecting...", s.pairing_code = "12345"; },
+       kNoReceiver + "Pairing Code: 12345|[QR#2030]|Copy Pairing Code#2020|---|" + kQualityAuto +
+           kTail},
+      {"medium quality, autostart on",
+       [](TraySnapshot& s) {
+         s.status_text = "Disconnected";
+         s.settings.quality = AudioQuality::Medium;
+         s.settings.start_with_windows = true;
+       },
+       kNoReceiver + kCode +
+           "Quality: 128k{Auto#2010|256 kbps#2011|128 kbps#2012*|64 kbps#2013}|Start with "
+           "Windows#2014*|---|Quit Tovik#2006"},
+      {"an unknown quality checks nothing",
+       [](TraySnapshot& s) { s.status_text = "", s.settings.quality = AudioQuality(7); },
+       kNoReceiver + kCode + "Quality: Auto{Auto#2010|256 kbps#2011|128 kbps#2012|64 kbps#2013}|" +
+           kTail},
+  };
+  for (const MenuCase& c : cases) {
+    TraySnapshot s = connected("Kitchen");
+    c.change(s);
+    EXPECT_EQ(test::describe_menu(build_menu_model(s)), c.expected) << c.name;
+  }
+}
+
+TEST(MenuModel, KindsBytesAndThePlatformsAutostartLabel) {
+  TraySnapshot s = connected("K\xC3\xBC" "che");
+  const MenuModel menu = build_menu_model(s);
   EXPECT_EQ(menu[0].kind, MenuItemKind::Info);
   EXPECT_EQ(menu[5].kind, MenuItemKind::Command);
   EXPECT_EQ(menu[12].kind, MenuItemKind::Submenu);
-  EXPECT_EQ(menu[9].kind, MenuItemKind::QrPanel);
-  // The UTF-8 bytes themselves: em dash, middle dot, black circle.
+  // The UTF-8 bytes themselves: em dash, middle dot, black circle; names pass.
   EXPECT_EQ(menu[0].text, "tovik \xE2\x80\x94 Connected");
-  EXPECT_EQ(menu[2].text.substr(3, 4), " \xC2\xB7 ");
+  EXPECT_EQ(menu[1].text, "Connected to: K\xC3\xBC" "che");
+  EXPECT_EQ(menu[2].text, "LAN \xC2\xB7 P2P");
   EXPECT_EQ(menu[4].text, "\xE2\x97\x8F Streaming");
-}
-
-TEST(MenuModel, ConnectedWithEmptyNameAndNoFigures) {
-  MenuModel menu = build_menu_model(connected(""));
-  EXPECT_EQ(menu[0].text, "tovik \u2014 Connected");
-  EXPECT_EQ(menu[1].text, "Connected to: ");
-  EXPECT_EQ(menu[2].text, "LAN \u00B7 P2P");
-}
-
-TEST(MenuModel, LinkLineShowsOnlyPositiveFigures) {
-  TraySnapshot s = connected();
-  s.bitrate_kbps = 96;
-  EXPECT_EQ(build_menu_model(s)[2].text, "LAN \u00B7 P2P \u00B7 96kbps");
-  s.rtt_ms = 25;
-  s.bitrate_kbps = 0;
-  EXPECT_EQ(build_menu_model(s)[2].text, "LAN \u00B7 P2P \u00B7 25ms");
-  s.rtt_ms = -5;
-  s.bitrate_kbps = -1;
-  EXPECT_EQ(build_menu_model(s)[2].text, "LAN \u00B7 P2P");
-}
-
-TEST(MenuModel, OnlyTheExactNineBytesConnectedCountAsConnected) {
-  for (const char* status : {"connected", "Connected ", "Searching...", "Reconnecting...", ""}) {
-    TraySnapshot s = connected();
-    s.status_text = status;
-    MenuModel menu = build_menu_model(s);
-    EXPECT_EQ(menu[0].text, "tovik \u2014 No Receiver") << status;
-    EXPECT_EQ(menu[1].kind, MenuItemKind::Separator) << status;
-    EXPECT_EQ(menu[2].text, "Pairing Code: 123 456") << status;
-    EXPECT_EQ(find_id(menu, cmd::kDisconnect).kind, MenuItemKind::Info) << "no Disconnect";
-  }
-}
-
-TEST(MenuModel, EmptyCodeRemovesFourItems) {
-  TraySnapshot with_code;
-  with_code.pairing_code = "654321";
-  TraySnapshot without_code;
-  MenuModel a = build_menu_model(with_code);
-  MenuModel b = build_menu_model(without_code);
-  ASSERT_EQ(a.size(), b.size() + 4);
-  EXPECT_EQ(texts(b), (std::vector<std::string>{"tovik \u2014 No Receiver", "---", "Quality: Auto",
-                                                "Start with Windows", "---", "Quit Tovik"}));
-}
-
-TEST(MenuModel, FiveDigitCodeIsShownWholeAndStillGetsTheQrItem) {
-  TraySnapshot s;
-  s.pairing_code = "12345";
-  MenuModel menu = build_menu_model(s);
-  EXPECT_EQ(menu[2].text, "Pairing Code: 12345");
-  EXPECT_EQ(menu[3].kind, MenuItemKind::QrPanel);
-  EXPECT_EQ(menu[3].id, cmd::kQrPanel);
-}
-
-TEST(MenuModel, QualitySubmenuLabelAndChecks) {
-  TraySnapshot s;
-  s.settings.quality = AudioQuality::Medium;
-  MenuItem sub = build_menu_model(s)[2];
-  ASSERT_EQ(sub.kind, MenuItemKind::Submenu);
-  EXPECT_EQ(sub.text, "Quality: 128k");
-  ASSERT_EQ(sub.children.size(), 4u);
-  std::vector<std::string> labels;
-  for (const auto& child : sub.children) {
-    labels.push_back(child.text);
-    EXPECT_EQ(child.checked, child.id == cmd::kQualityMedium) << child.text;
-  }
-  EXPECT_EQ(labels, (std::vector<std::string>{"Auto", "256 kbps", "128 kbps", "64 kbps"}));
-  EXPECT_EQ(sub.children[0].id, 2010);
-  EXPECT_EQ(sub.children[3].id, 2013);
-
-  s.settings.quality = static_cast<AudioQuality>(7);
-  sub = build_menu_model(s)[2];
-  EXPECT_EQ(sub.text, "Quality: Auto");
-  for (const auto& child : sub.children) EXPECT_FALSE(child.checked) << child.text;
   s.settings.quality = AudioQuality::High;
-  EXPECT_EQ(build_menu_model(s)[2].text, "Quality: 256k");
+  EXPECT_EQ(build_menu_model(s)[12].text, "Quality: 256k");
   s.settings.quality = AudioQuality::Low;
-  EXPECT_EQ(build_menu_model(s)[2].text, "Quality: 64k");
-}
-
-TEST(MenuModel, PausedShowsHollowCircleAndResume) {
-  TraySnapshot s = connected();
-  s.paused = true;
-  MenuModel menu = build_menu_model(s);
-  EXPECT_EQ(menu[4].text, "\xE2\x97\x8B Paused");
-  EXPECT_EQ(menu[5].text, "Resume");
-  EXPECT_EQ(menu[5].id, cmd::kTogglePause);
-}
-
-TEST(MenuModel, AutostartItemCheckAndPerPlatformLabel) {
-  TraySnapshot s;
-  s.settings.start_with_windows = true;
-  MenuModel menu = build_menu_model(s);
-  const MenuItem& item = find_id(menu, cmd::kStartWithWindows);
-  EXPECT_TRUE(item.checked);
-  EXPECT_EQ(item.text, "Start with Windows");
-  MenuOptions linux_options;
-  linux_options.autostart_label = std::string(kAutostartLabelLogin);
-  MenuModel linux_menu = build_menu_model(s, linux_options);
-  EXPECT_EQ(find_id(linux_menu, cmd::kStartWithWindows).text, "Start at login");
-  MenuModel windows_menu = build_menu_model(s);
-  ASSERT_EQ(linux_menu.size(), windows_menu.size());
-  for (std::size_t i = 0; i < linux_menu.size(); ++i) {
-    if (linux_menu[i].id != cmd::kStartWithWindows) {
-      EXPECT_EQ(linux_menu[i].text, windows_menu[i].text);
-    }
-  }
-}
-
-TEST(MenuModel, InvalidUtf8NamesShowAsEmpty) {
-  MenuModel menu = build_menu_model(connected("Bad\xFF"));
-  EXPECT_EQ(menu[1].text, "Connected to: ");
-  menu =
-      build_menu_model(connected("K\xC3\xBC"
-                                 "che"));  // valid UTF-8 stays
-  EXPECT_EQ(menu[1].text,
-            "Connected to: K\xC3\xBC"
-            "che");
+  MenuOptions login;
+  login.autostart_label = std::string(kAutostartLabelLogin);
+  std::string expected = test::describe_menu(build_menu_model(s));
+  expected.replace(expected.find("Start with Windows"), 18, "Start at login");
+  EXPECT_EQ(test::describe_menu(build_menu_model(s, login)), expected);
+  EXPECT_NE(expected.find("Quality: 64k"), std::string::npos);
 }
 
 TEST(FormatPairingCode, GroupsSixBytesAndShowsOthersWhole) {
-  EXPECT_EQ(format_pairing_code("123456"), "123 456");
-  EXPECT_EQ(format_pairing_code("000000"), "000 000");
-  EXPECT_EQ(format_pairing_code("12345"), "12345");
-  EXPECT_EQ(format_pairing_code("1234567"), "1234567");
-  EXPECT_EQ(format_pairing_code(""), "");
-  EXPECT_EQ(format_pairing_code("12\xFF"), "");
-  EXPECT_EQ(format_pairing_code("\xC3\xA9\xC3\xA9\xC3\xA9"), "") << "split inside a character";
+  const std::pair<const char*, const char*> cases[] = {
+      {"123456", "123 456"}, {"000000", "000 000"}, {"12345", "12345"},
+      {"1234567", "1234567"}, {"", ""},              {"12\xFF", ""},
+      {"\xC3\xA9\xC3\xA9\xC3\xA9", ""},  // split inside a character
+  };
+  for (const auto& [code, shown] : cases) EXPECT_EQ(format_pairing_code(code), shown) << code;
 }

@@ -99,7 +99,7 @@ TEST(HalfBlockQr, DrawsTwoModuleRowsPerLineInsideALightQuietZone) {
 }
 
 TEST(HalfBlockQr, TheTerminalDrawingDecodesWithZbarimg) {
-  if (std::system("command -v zbarimg >/dev/null 2>&1") != 0) GTEST_SKIP() << "zbarimg missing";
+  TOVIK_REQUIRE_TOOL("zbarimg");
   test::TempDir dir;
   for (const char* code : {"123456", "000000", "999999", "004011", "011603"}) {
     std::string path = dir.path() + "/" + code + ".pgm";

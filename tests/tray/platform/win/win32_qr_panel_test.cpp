@@ -121,18 +121,6 @@ TEST(Win32QrPanel, DrawUsesTheDeviceContextsResolution) {
   EXPECT_TRUE(drawn.pixels() == expected.pixels());
 }
 
-TEST(Win32QrPanel, FiveDigitsPaintOnlyTheBackground) {
-  gui_test::Canvas canvas(220, 100, kUntouched);
-  const PixelRect item{0, 0, 200, 88};
-  paint_qr_panel(canvas.dc(), layout_qr_panel(item, 96, 96, "12345"));
-  for (int y = 0; y < 100; ++y) {
-    for (int x = 0; x < 220; ++x) {
-      ASSERT_EQ(canvas.pixel(x, y), inside(item, x, y) ? GetSysColor(COLOR_MENU) : kUntouched)
-          << x << "," << y;
-    }
-  }
-}
-
 TEST(Win32QrPanel, RepeatedPaintsAreIdenticalAndFreeTheirObjects) {
   gui_test::Canvas canvas(220, 100, kUntouched);
   const QrPanelLayout layout = layout_qr_panel({0, 0, 200, 88}, 96, 96, "000999");
