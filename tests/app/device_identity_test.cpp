@@ -55,13 +55,8 @@ TEST(DeviceIdentity, AnyNonEmptyFirstLineIsTakenAsIs) {
     EXPECT_EQ(load_or_create_device_id(), c.expected) << c.stored.size() << " bytes stored";
     EXPECT_EQ(test::read_file_bytes(path), c.stored) << "the file must not be rewritten";
   }
-}
-
-TEST(DeviceIdentity, EmptyFileIsReplacedByANewIdentity) {
-  test::AppDataScope app_data;
-  const std::string path = app_data.tovik_path("device_id");
-  test::write_file_bytes(path, "");
-  std::string id = load_or_create_device_id();
+  test::write_file_bytes(path, "");  // an empty file is replaced
+  const std::string id = load_or_create_device_id();
   EXPECT_TRUE(is_new_style_id(id)) << id;
   EXPECT_EQ(test::read_file_bytes(path), id);
 }

@@ -27,21 +27,12 @@ TEST(Logs, EachWriterAppendsExactLinesToItsOwnFile) {
   discovery_log("listen_loop: NEW service \xE2\x80\x94 calling on_found callback");
 
   EXPECT_EQ(test::read_file_bytes(app_data.tovik_path("debug.log")),
-            lines({"abc", "=== Tovik starting ==="}));
+            std::string("abc") + (test::text_line_end()[0] == '\r' ? "\r\n" : "\n") +
+                "=== Tovik starting ===" + test::text_line_end());
   EXPECT_EQ(test::read_file_bytes(app_data.tovik_path("connection.log")),
             lines({"Audio socket bound to port 19483"}));
   EXPECT_EQ(test::read_file_bytes(app_data.tovik_path("discovery.log")),
             lines({"listen_loop: NEW service \xE2\x80\x94 calling on_found callback"}));
-}
-
-TEST(Logs, AbcIsWrittenWithThePlatformLineEnd) {
-  test::AppDataScope app_data;
-  debug_log("abc");
-#ifdef _WIN32
-  EXPECT_EQ(test::read_file_bytes(app_data.tovik_path("debug.log")), std::string("abc\r\n"));
-#else
-  EXPECT_EQ(test::read_file_bytes(app_data.tovik_path("debug.log")), std::string("abc\n"));
-#endif
 }
 
 TEST(Logs, LinesAreLostWhileTheFolderDoesNotExist) {
@@ -52,19 +43,6 @@ TEST(Logs, LinesAreLostWhileTheFolderDoesNotExist) {
   debug_log("Calling StreamManager::create...");
   EXPECT_EQ(test::read_file_bytes(app_data.tovik_path("debug.log")),
             lines({"Calling StreamManager::create..."}));
-}
-
-TEST(Logs, WithoutAnyBaseFolderNothingIsWrittenAndNothingFails) {
-  test::ScopedEnv no_app_data("APPDATA", std::nullopt);
-#ifndef _WIN32
-  test::ScopedEnv no_config("XDG_CONFIG_HOME", std::nullopt);
-  test::ScopedEnv no_home("HOME", std::nullopt);
-#endif
-  debug_log("lost");
-  connection_log("lost");
-  discovery_log("lost");
-  connection_logf("lost %d", 1);
-  SUCCEED();
 }
 
 TEST(Logs, FormattedLinesAreCutTo511Bytes) {
@@ -109,21 +87,4 @@ TEST(Logs, ConcurrentWritersNeverInterleaveLines) {
     ++count;
   }
   EXPECT_EQ(count, kThreads * kLines);
-}
-
-TEST(Logs, AReadOnlyLogLosesLinesAndTheProgramGoesOn) {
-  test::AppDataScope app_data;
-  debug_log("first");
-  std::filesystem::permissions(app_data.tovik_path("debug.log"),
-                               std::filesystem::perms::owner_read |
-                                   std::filesystem::perms::group_read |
-                                   std::filesystem::perms::others_read);
-  debug_log("second");
-  std::string content = *test::read_file_bytes(app_data.tovik_path("debug.log"));
-  // As root (CI, and wine on a root-owned file) the write may still succeed;
-  // what matters is that a refused write loses only that line and nothing fails.
-  if (content != lines({"first"})) {
-    EXPECT_EQ(content, lines({"first", "second"}));
-  }
-  std::filesystem::permissions(app_data.tovik_path("debug.log"), std::filesystem::perms::owner_all);
 }
