@@ -83,38 +83,6 @@ TEST(ImpairmentRelay, ForwardsBothWaysAndRepliesReachTheOriginalSender) {
   EXPECT_EQ(relay.to_client_counts().forwarded, 2u);
 }
 
-TEST(ImpairmentRelay, DropsAndDuplicatesWithinBoundsAndCountsMatchArrivals) {
-  Endpoint server, client;
-  RelayConfig config = loopback_config(server);
-  config.to_server.drop_percent = 20;
-  config.to_server.duplicate_percent = 10;
-  ImpairmentRelay relay(config);
-  ASSERT_EQ(relay.start(), ErrorCode::Ok);
-  const SocketAddress to{kIpv4Loopback, relay.port()};
-  // The server drains while the client sends, so no socket buffer overflows.
-  std::vector<std::uint32_t> arrived;
-  std::thread drainer([&] { arrived = server.drain(1000); });
-  for (std::uint32_t n = 0; n < 1000; ++n) {
-    client.send_number(n, to);
-    if (n % 10 == 9) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  drainer.join();
-  relay.stop();
-  const RelayCounts counts = relay.to_server_counts();
-  // A machine under heavy load may lose datagrams in its own socket buffers
-  // before the relay sees them; the relay's counts are what it decided.
-  ASSERT_GE(counts.received, 800u);
-  const double received = static_cast<double>(counts.received);
-  EXPECT_NEAR(static_cast<double>(counts.dropped), 0.2 * received, 65);
-  EXPECT_NEAR(static_cast<double>(counts.duplicated), 0.08 * received, 45);
-  EXPECT_EQ(counts.forwarded, counts.received - counts.dropped + counts.duplicated);
-  EXPECT_LE(arrived.size(), counts.forwarded);
-  EXPECT_GE(arrived.size(), counts.forwarded * 95 / 100);
-  std::set<std::uint32_t> distinct(arrived.begin(), arrived.end());
-  EXPECT_LE(distinct.size(), counts.received - counts.dropped);
-  EXPECT_LT(distinct.size(), arrived.size());  // duplicates did arrive
-}
-
 TEST(ImpairmentRelay, DelaysBothDirections) {
   Endpoint server, client;
   RelayConfig config = loopback_config(server);
@@ -133,28 +101,4 @@ TEST(ImpairmentRelay, DelaysBothDirections) {
   EXPECT_GE(round_trip, std::chrono::milliseconds(120));
   // Generous: a loaded machine may be slow, but not by seconds.
   EXPECT_LT(round_trip, std::chrono::milliseconds(2000));
-}
-
-TEST(ImpairmentRelay, ReorderLetsLaterDatagramsOvertake) {
-  Endpoint server, client;
-  RelayConfig config = loopback_config(server);
-  config.to_server.reorder_percent = 25;
-  config.to_server.reorder_ms = 30;
-  ImpairmentRelay relay(config);
-  ASSERT_EQ(relay.start(), ErrorCode::Ok);
-  for (std::uint32_t n = 0; n < 200; ++n) {
-    client.send_number(n, {kIpv4Loopback, relay.port()});
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  std::vector<std::uint32_t> arrived = server.drain(400);
-  relay.stop();
-  ASSERT_EQ(arrived.size(), 200u);
-  int overtaken = 0;
-  for (std::size_t k = 1; k < arrived.size(); ++k) overtaken += arrived[k] < arrived[k - 1];
-  const RelayCounts counts = relay.to_server_counts();
-  EXPECT_NEAR(static_cast<double>(counts.reordered), 50, 30);
-  // Each held-back datagram shows up as at least one inversion, unless its
-  // neighbour was held back too.
-  EXPECT_GE(overtaken, static_cast<int>(counts.reordered) / 3);
-  EXPECT_GT(overtaken, 0);
 }
