@@ -89,12 +89,3 @@ TEST(CaptureCallback, EmptyPacketsWriteNothing) {
   on_audio_captured(*ring, samples.data(), 4, 44100, 1);
   EXPECT_EQ(ring->write_pos(), 16u);
 }
-
-TEST(CaptureCallback, TheProcessRingIsOneInstance) {
-  AudioRing& ring = process_audio_ring();
-  EXPECT_EQ(&ring, &process_audio_ring());
-  const std::uint64_t before = ring.write_pos();
-  float samples[4] = {1, 2, 3, 4};
-  on_audio_captured(samples, 2, 48000, 2);
-  EXPECT_EQ(ring.write_pos(), before + sizeof samples);
-}

@@ -36,14 +36,6 @@ struct Rig {
 
 }  // namespace
 
-TEST(StreamingLoop, FrameGeometryIsTwentyMillisecondsOfStereo) {
-  const FrameGeometry g = FrameGeometry::for_samples(960);
-  EXPECT_EQ(g.frame_floats, 1920u);
-  EXPECT_EQ(g.frame_bytes, 7680u);
-  EXPECT_EQ(g.catch_up_threshold, 30720u);
-  EXPECT_EQ(g.catch_up_target, 15360u);
-}
-
 TEST(StreamingLoop, DiscardsEverythingWhileNotConnected) {
   Rig rig;
   rig.sink.set_state(ConnectionState::Searching);
