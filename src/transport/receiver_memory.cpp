@@ -6,6 +6,8 @@ namespace {
 
 constexpr std::size_t kMaxIdSize = 64;
 constexpr std::size_t kMaxNameSize = 64;
+// What every tovik-receive sent before receivers drew ids of their own.
+const char kOldFixedId[] = "rx-tovik-receive";
 
 bool unfit_for_file(char c) { return c == '"' || c == '\\' || c == '{' || c == '}'; }
 
@@ -14,7 +16,7 @@ bool is_control(unsigned char c) { return c < 0x20 || c == 0x7F; }
 }  // namespace
 
 bool can_remember_receiver(const std::string& id, const std::string& name) {
-  if (id.empty() || id.size() > kMaxIdSize || id == name) return false;
+  if (id.empty() || id.size() > kMaxIdSize || id == name || id == kOldFixedId) return false;
   return std::none_of(id.begin(), id.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte > 0x7E || unfit_for_file(c);

@@ -7,8 +7,9 @@
 
 // Whether a receiver may be remembered under this id: 1 to 64 printable
 // ASCII bytes without " \ { } (which the paired-devices file cannot hold),
-// and not its own name (files written before receivers had ids hold the name
-// twice, and a name is no secret).
+// and neither its own name (files written before receivers had ids hold the
+// name twice, and a name is no secret) nor "rx-tovik-receive", the id every
+// older tovik-receive sent.
 bool can_remember_receiver(const std::string& id, const std::string& name);
 
 // A receiver's name as shown and stored: without control characters and

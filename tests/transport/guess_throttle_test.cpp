@@ -48,8 +48,8 @@ TEST(ReceiverMemory, KeepsTheTenLatestFitIdsAndRecordsAtMostOnceAMinute) {
   EXPECT_TRUE(memory.remember("rx-new", 60000));  // forgets rx-2, seen least recently
   EXPECT_FALSE(memory.contains("rx-2"));
   EXPECT_TRUE(can_remember_receiver("rx-0123456789abcdef", "Kitchen"));
-  for (const std::string& id :
-       std::vector<std::string>{"", "Kitchen", "a}b", "caf\xC3\xA9", std::string(65, 'x')}) {
+  for (const std::string& id : std::vector<std::string>{"", "Kitchen", "a}b", "caf\xC3\xA9",
+                                                        std::string(65, 'x'), "rx-tovik-receive"}) {
     EXPECT_FALSE(can_remember_receiver(id, "Kitchen")) << id;
   }
   EXPECT_EQ(safe_receiver_name(std::string(63, 'a') + "\xC3\xA9\xC2\x9B"), std::string(63, 'a'));
