@@ -10,6 +10,9 @@ namespace {
 constexpr int kSlicesPerPeriod = 20;
 constexpr int kSendLogEvery = 30;
 constexpr int kPollLogEvery = 60;
+// Anyone on the LAN can announce new ids: the table forgets its oldest entry
+// beyond this (a forgotten service that announces again counts as new).
+constexpr std::size_t kMaxServices = 32;
 
 }  // namespace
 
@@ -142,6 +145,7 @@ void ServiceDiscovery::record_service(const tovik::DiscoveredService& service) {
     discovery_logf("listen_loop: duplicate service, skipping");
     return;
   }
+  if (table_.size() >= kMaxServices) table_.erase(table_.begin());
   table_.push_back(service);
   discovery_logf("listen_loop: NEW service \xE2\x80\x94 calling on_found callback");
   if (on_found_) {

@@ -42,7 +42,8 @@ class ServiceDiscovery {
   // log. Ok, or InvalidArgument while an earlier listener has not been stopped.
   ErrorCode start_listening();
   // Called once per new id, on the listener thread with the table locked: it
-  // must not call stop(). Set it before start_listening.
+  // must not call stop(). Set it before start_listening. The table holds the
+  // last 32 ids; an id forgotten since is new again.
   void set_on_found(FoundCallback callback);
   // Ends and joins both roles; the table and the callback are kept. Not to be
   // called from the callback.

@@ -6,6 +6,7 @@
 
 #include "app/error_code.h"
 #include "transport/connection_state.h"
+#include "transport/refused_hello.h"
 
 // The streaming engine as the start-up wiring and the tray commands see it.
 // StreamManager is the real one; the wiring's tests use a fake.
@@ -13,11 +14,18 @@ class StreamEngine {
  public:
   using StateCallback = std::function<void(tovik::ConnectionState, const std::string&)>;
   using ApprovalCallback = std::function<bool(const std::string&, const std::string&)>;
+  using RefusalCallback = std::function<void(const tovik::RefusedHello&)>;
+  using PairedCallback = std::function<void(const std::string& id, const std::string& name)>;
 
   virtual ~StreamEngine() = default;
   // Both are set before start; the state callback is looked up at each report.
   virtual void set_state_callback(StateCallback callback) = 0;
   virtual void set_approval_callback(ApprovalCallback callback) = 0;
+  // Both are set before start and called on the session's listen thread:
+  // a receiver was refused for want of the code; a receiver that may be
+  // remembered (by its id) connected.
+  virtual void set_refusal_callback(RefusalCallback callback) = 0;
+  virtual void set_paired_callback(PairedCallback callback) = 0;
   // Starts session, capture and streaming; InternalError when the audio
   // socket cannot be bound.
   virtual ErrorCode start() = 0;

@@ -55,6 +55,7 @@ Created<StreamManager> StreamManager::create(const StreamConfig& config,
   TransportConfig transport = options.transport;
   transport.device_name = config.device_name;
   transport.device_id = config.device_id;
+  transport.remembered_receivers = config.remembered_receivers;
   transport.is_transmitter = true;
   Created<SessionTransport> session = SessionTransport::create(transport);
   result.code = session.code;
@@ -70,6 +71,8 @@ StreamManager::~StreamManager() {
   stop();
   on_approval_ = nullptr;
   on_state_ = nullptr;
+  on_refusal_ = nullptr;
+  on_paired_ = nullptr;
   sink_.reset();
   session_.reset();
   encoder_.reset();
@@ -83,9 +86,19 @@ void StreamManager::set_approval_callback(ApprovalCallback callback) {
   on_approval_ = std::move(callback);
 }
 
+void StreamManager::set_refusal_callback(RefusalCallback callback) {
+  on_refusal_ = std::move(callback);
+}
+
+void StreamManager::set_paired_callback(PairedCallback callback) {
+  on_paired_ = std::move(callback);
+}
+
 ErrorCode StreamManager::start() {
   running_ = true;
   if (on_approval_) session_->set_approval_callback(on_approval_);
+  session_->set_refusal_callback(on_refusal_);
+  session_->set_paired_callback(on_paired_);
   session_->set_state_callback([this](tovik::ConnectionState state, const std::string& detail) {
     if (on_state_) on_state_(state, detail);
   });

@@ -39,6 +39,8 @@ class StreamManager : public StreamEngine {
 
   void set_state_callback(StateCallback callback) override;
   void set_approval_callback(ApprovalCallback callback) override;
+  void set_refusal_callback(RefusalCallback callback) override;
+  void set_paired_callback(PairedCallback callback) override;
   ErrorCode start() override;
   void stop() override;
   // A paused stream keeps its session but sends no audio frames.
@@ -72,4 +74,6 @@ class StreamManager : public StreamEngine {
   StreamCounters counters_;
   StateCallback on_state_;
   ApprovalCallback on_approval_;
+  RefusalCallback on_refusal_;
+  PairedCallback on_paired_;
 };

@@ -77,6 +77,11 @@ std::string format_paired_devices(const std::vector<PairedDevice>& devices) {
   return text + "]\n";
 }
 
+std::vector<PairedDevice> load_paired_devices() {
+  const std::string path = storage_file(kPairedDevicesFile);
+  return path.empty() ? std::vector<PairedDevice>() : load_entries(path);
+}
+
 void add_paired_device(const PairedDevice& device) {
   if (device.id.empty()) return;
   try {

@@ -7,7 +7,7 @@
 
 // One receiver that reached the Connected state.
 struct PairedDevice {
-  std::string id;  // the key; entries with an empty id are never stored
+  std::string id;  // the key: the receiver's own id; entries with an empty id are never stored
   std::string name;
   std::int64_t timestamp = 0;  // seconds since 1970-01-01 00:00 UTC
 };
@@ -29,6 +29,9 @@ void trim_paired_devices(std::vector<PairedDevice>& devices, std::size_t limit =
 
 // The one-line file text: [{"id":"..","name":"..","timestamp":N},...] and "\n".
 std::string format_paired_devices(const std::vector<PairedDevice>& devices);
+
+// The entries of paired_devices.json in file order (none when it is missing).
+std::vector<PairedDevice> load_paired_devices();
 
 // Records a connection in paired_devices.json: load, merge, trim to ten,
 // rewrite atomically. A device with an empty id is ignored. Reports nothing.

@@ -8,6 +8,9 @@ namespace {
 constexpr std::int64_t kPingIntervalNs = 2000000000;
 constexpr std::int64_t kSilenceLimitMs = 5000;
 constexpr std::uint32_t kLargestRttSampleMs = 5000;
+const char kTransmitterTimeout[] =
+    "Connection timeout \xE2\x80\x94 no packets for %lldms, disconnecting";
+const char kReceiverTimeout[] = "Receiver timeout \xE2\x80\x94 no packets for %lldms";
 
 }  // namespace
 
@@ -41,6 +44,10 @@ void SessionTransport::take_pong(const std::uint8_t* data, std::size_t size) {
   if (sample > kLargestRttSampleMs) return;
   const int old = rtt_ms_;
   rtt_ms_ = old > 0 ? static_cast<int>(0.7 * old + 0.3 * sample) : static_cast<int>(sample);
+}
+
+const char* SessionTransport::timeout_line() const {
+  return role_ == SessionRole::Transmitter ? kTransmitterTimeout : kReceiverTimeout;
 }
 
 void SessionTransport::check_silence(const char* timeout_format) {

@@ -1,11 +1,10 @@
+#include <algorithm>
 #include <chrono>
 
 #include "app/logs.h"
 #include "transport/session_transport.h"
 
 namespace {
-
-const char kReceiverTimeout[] = "Receiver timeout \xE2\x80\x94 no packets for %lldms";
 
 bool log_datagram_count(std::uint64_t count) { return count <= 3 || count % 500 == 0; }
 
@@ -23,7 +22,11 @@ void SessionTransport::on_service_found(const tovik::DiscoveredService& service)
   SocketAddress to;
   to.ip = parse_ipv4(service.address).value_or(0);
   to.port = service.port;
-  greet(to, service.name, code_to_present_);
+  // A transmitter that accepted us before knows us: a code we still hold may
+  // be stale, and a wrong one would count as a guess.
+  const std::vector<std::string>& known = config_.known_transmitters;
+  const bool knows_us = std::find(known.begin(), known.end(), service.id) != known.end();
+  greet(to, service.name, knows_us ? std::string() : code_to_present_);
 }
 
 ErrorCode SessionTransport::connect_to(const std::string& address, std::uint16_t port,
@@ -83,9 +86,10 @@ void SessionTransport::receiver_listen_loop() {
   std::uint8_t buffer[kSessionDatagramMax];
   while (running_) {
     send_ping_if_due();
+    flush_log_bursts();
     std::size_t received = 0;
     SocketAddress from;
-    if (!receive_one(buffer, kReceiverTimeout, &received, &from)) continue;
+    if (!receive_one(buffer, timeout_line(), &received, &from)) continue;
     ++datagram_count_;
     if (log_datagram_count(datagram_count_)) {
       connection_logf("Received UDP frame #%llu, size=%d",

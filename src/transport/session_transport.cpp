@@ -13,7 +13,8 @@ SessionTransport::SessionTransport(const TransportConfig& config)
     : config_(config),
       clock_(config.clock != nullptr ? config.clock : &system_steady_clock()),
       role_(config.is_transmitter ? SessionRole::Transmitter : SessionRole::Receiver),
-      pairing_code_(draw_pairing_code()) {}
+      pairing_code_(draw_pairing_code()),
+      approved_ids_(config.remembered_receivers) {}
 
 Created<SessionTransport> SessionTransport::create(const TransportConfig& config) {
   Created<SessionTransport> result;
@@ -38,6 +39,12 @@ void SessionTransport::set_state_callback(StateCallback callback) {
 }
 void SessionTransport::set_control_callback(ControlCallback callback) {
   on_control_ = std::move(callback);
+}
+void SessionTransport::set_refusal_callback(RefusalCallback callback) {
+  on_refusal_ = std::move(callback);
+}
+void SessionTransport::set_paired_callback(PairedCallback callback) {
+  on_paired_ = std::move(callback);
 }
 void SessionTransport::set_frame_callback(FrameCallback callback) {
   on_frame_ = std::move(callback);
@@ -96,6 +103,7 @@ void SessionTransport::stop() {
     connected_ = false;
   }
   set_state(tovik::ConnectionState::Disconnected, std::string());
+  flush_log_bursts(/*all=*/true);
 }
 
 ErrorCode SessionTransport::send_audio_frame(const AudioFrameHeader& header,

@@ -6,14 +6,17 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/error_code.h"
 #include "discovery/service_discovery.h"
 #include "transport/connection_state.h"
+#include "transport/guess_throttle.h"
 #include "transport/packet_codec.h"
+#include "transport/receiver_memory.h"
+#include "transport/refused_hello.h"
 #include "transport/steady_clock.h"
 #include "transport/udp_socket.h"
 
@@ -26,6 +29,12 @@ struct TransportConfig {
   DiscoveryConfig discovery;
   // Time source of the session's timers; the system's monotonic clock when null.
   const Clock* clock = nullptr;
+  // Transmitter role: ids of receivers that proved the pairing code in
+  // earlier runs (oldest first); they are admitted without it.
+  std::vector<std::string> remembered_receivers;
+  // Receiver role: device ids of transmitters that accepted this receiver
+  // before; they are greeted without a code.
+  std::vector<std::string> known_transmitters;
 };
 
 // The UDP session with one receiver (transmitter role) or one transmitter
@@ -40,6 +49,8 @@ class SessionTransport {
       std::function<void(tovik::CtrlType, const unsigned char* payload, std::size_t size)>;
   using FrameCallback =
       std::function<void(const AudioFrameHeader&, const unsigned char* payload, std::size_t size)>;
+  using RefusalCallback = std::function<void(const tovik::RefusedHello&)>;
+  using PairedCallback = std::function<void(const std::string& id, const std::string& name)>;
 
   // Draws the pairing code and creates the discovery object.
   static Created<SessionTransport> create(const TransportConfig& config);
@@ -50,6 +61,12 @@ class SessionTransport {
   void set_approval_callback(ApprovalCallback callback);
   void set_state_callback(StateCallback callback);
   void set_control_callback(ControlCallback callback);
+  // Transmitter role: told of every HELLO refused for want of the right code
+  // (ignored HELLOs of a throttled source are not told).
+  void set_refusal_callback(RefusalCallback callback);
+  // Transmitter role: told, with the receiver's id and name, when a receiver
+  // that may be remembered connects (at most once a minute per id).
+  void set_paired_callback(PairedCallback callback);
   // Receiver role: where received audio frames go.
   void set_frame_callback(FrameCallback callback);
   // Receiver role: the pairing code sent as the HELLO's third field.
@@ -102,8 +119,14 @@ class SessionTransport {
   // Transmitter role.
   void transmitter_listen_loop();
   void handle_hello(const HelloMessage& hello, const SocketAddress& from);
-  bool admit(const HelloMessage& hello);
+  bool passes_pairing_check(const HelloMessage& hello, const SocketAddress& from);
+  void refuse(tovik::RefusalReason reason, const HelloMessage& hello, const SocketAddress& from);
+  bool admit(const HelloMessage& hello, bool remembered);
+  void take_peer(const HelloMessage& hello, const SocketAddress& from, bool remembered);
   void handle_ctrl(const std::uint8_t* data, std::size_t size);
+  // Whether a datagram came from the connected peer's address and port:
+  // only those steer the stream (CTRL), time the link (PONG) or keep it alive.
+  bool is_peer(const SocketAddress& from) const;
 
   // Receiver role.
   ErrorCode start_receiver();
@@ -117,6 +140,8 @@ class SessionTransport {
   void answer_ping(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
   void take_pong(const std::uint8_t* data, std::size_t size);
   void check_silence(const char* timeout_format);
+  // The role's log line for a silent link.
+  const char* timeout_line() const;
   bool receive_one(std::uint8_t* buffer, const char* timeout_format, std::size_t* received,
                    SocketAddress* from);
 
@@ -130,6 +155,8 @@ class SessionTransport {
   StateCallback on_state_;
   ControlCallback on_control_;
   FrameCallback on_frame_;
+  RefusalCallback on_refusal_;
+  PairedCallback on_paired_;
 
   mutable std::mutex lock_;
   std::thread listen_thread_;
@@ -143,7 +170,8 @@ class SessionTransport {
 
   std::string pairing_code_;
   std::string code_to_present_;
-  std::set<std::string> approved_ids_;
+  ReceiverMemory approved_ids_;  // listen thread only
+  GuessThrottle guesses_;        // listen thread only
   std::atomic<std::int64_t> last_rx_ms_{0};
   std::int64_t last_ping_ns_ = 0;
   std::atomic<int> rtt_ms_{0};

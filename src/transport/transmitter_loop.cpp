@@ -1,21 +1,15 @@
 #include "app/logs.h"
 #include "transport/session_transport.h"
 
-namespace {
-
-const char kTransmitterTimeout[] =
-    "Connection timeout \xE2\x80\x94 no packets for %lldms, disconnecting";
-
-}  // namespace
-
 void SessionTransport::transmitter_listen_loop() {
   connection_logf("Transmitter listen loop started on port %d", socket_.local_port());
   std::uint8_t buffer[kSessionDatagramMax];
   while (running_) {
     send_ping_if_due();
+    flush_log_bursts();
     std::size_t received = 0;
     SocketAddress from;
-    if (receive_one(buffer, kTransmitterTimeout, &received, &from)) {
+    if (receive_one(buffer, timeout_line(), &received, &from)) {
       handle_datagram(buffer, received, from);
     }
   }
@@ -34,10 +28,16 @@ bool SessionTransport::receive_one(std::uint8_t* buffer, const char* timeout_for
 
 void SessionTransport::handle_datagram(const std::uint8_t* data, std::size_t size,
                                        const SocketAddress& from) {
-  last_rx_ms_ = now_ms();
+  // Strangers may send a transmitter anything; only the peer's datagrams
+  // keep the link alive, time it or steer the stream. (The receiver role
+  // takes what comes from anywhere, as before.)
+  const bool from_peer = role_ == SessionRole::Receiver || is_peer(from);
+  if (from_peer) last_rx_ms_ = now_ms();
+  // A steady stream of strangers' datagrams must not hide a silent peer.
+  if (!from_peer) check_silence(timeout_line());
   switch (classify_datagram(data, size, role_)) {
     case DatagramKind::Pong:
-      take_pong(data, size);
+      if (from_peer) take_pong(data, size);
       break;
     case DatagramKind::Ping:
       answer_ping(data, size, from);
@@ -49,7 +49,7 @@ void SessionTransport::handle_datagram(const std::uint8_t* data, std::size_t siz
       break;
     }
     case DatagramKind::Ctrl:
-      handle_ctrl(data, size);
+      if (from_peer) handle_ctrl(data, size);
       break;
     case DatagramKind::Audio: {
       AudioFrameHeader header;
@@ -63,6 +63,11 @@ void SessionTransport::handle_datagram(const std::uint8_t* data, std::size_t siz
   }
 }
 
+bool SessionTransport::is_peer(const SocketAddress& from) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return connected_ && from.ip == peer_.ip && from.port == peer_.port;
+}
+
 void SessionTransport::handle_ctrl(const std::uint8_t* data, std::size_t size) {
   CtrlHeader header;
   parse_ctrl_header(data, size, &header);
@@ -71,27 +76,45 @@ void SessionTransport::handle_ctrl(const std::uint8_t* data, std::size_t size) {
   if (on_control_) on_control_(header.type, data + kCtrlHeaderSize, size - kCtrlHeaderSize);
 }
 
+// A receiver that proved the code before is let in whatever code it sends
+// (an old one after our restart is no guess). Any other receiver must send
+// the code, through the guessing throttle: a throttled source is ignored
+// without a log line, so a flood costs no disk.
 void SessionTransport::handle_hello(const HelloMessage& hello, const SocketAddress& from) {
-  const std::string address = format_ipv4(from.ip);
-  connection_logf("Received HELLO from %s:%d \xE2\x80\x94 '%s' (id=%s, code='%s')", address.c_str(),
-                  from.port, hello.name.c_str(), hello.id.c_str(), hello.code.c_str());
-  if (!hello.code.empty() && !pairing_code_.empty() && hello.code != pairing_code_) {
-    connection_logf("Pairing code MISMATCH: got '%s' expected '%s' \xE2\x80\x94 rejecting",
-                    hello.code.c_str(), pairing_code_.c_str());
-    return;
-  }
-  if (!admit(hello)) return;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    peer_ = from;
-    connected_ = true;
-  }
-  set_state(tovik::ConnectionState::Connected, hello.name);
-  connection_logf("Connected to peer %s:%d", address.c_str(), from.port);
+  const bool remembered = approved_ids_.contains(hello.id);
+  if (!remembered && !guesses_.allows(from.ip, now_ms())) return;
+  connection_logf("Received HELLO from %s:%d \xE2\x80\x94 '%s' (id=%s, code='%s')",
+                  format_ipv4(from.ip).c_str(), from.port, hello.name.c_str(), hello.id.c_str(),
+                  hello.code.c_str());
+  if (!remembered && !passes_pairing_check(hello, from)) return;
+  if (!admit(hello, remembered)) return;
+  take_peer(hello, from, remembered);
 }
 
-bool SessionTransport::admit(const HelloMessage& hello) {
-  if (approved_ids_.count(hello.id) != 0) return true;
+bool SessionTransport::passes_pairing_check(const HelloMessage& hello, const SocketAddress& from) {
+  if (hello.code.empty()) {
+    connection_logf("Connection denied for '%s'", hello.name.c_str());
+    refuse(tovik::RefusalReason::NoCode, hello, from);
+    return false;
+  }
+  if (hello.code != pairing_code_) {
+    connection_logf("Pairing code MISMATCH: got '%s' expected '%s' \xE2\x80\x94 rejecting",
+                    hello.code.c_str(), pairing_code_.c_str());
+    refuse(tovik::RefusalReason::WrongCode, hello, from);
+    return false;
+  }
+  guesses_.succeeded(from.ip);
+  return true;
+}
+
+void SessionTransport::refuse(tovik::RefusalReason reason, const HelloMessage& hello,
+                              const SocketAddress& from) {
+  guesses_.failed(from.ip, now_ms());
+  if (on_refusal_) on_refusal_({reason, hello.name, from.ip});
+}
+
+bool SessionTransport::admit(const HelloMessage& hello, bool remembered) {
+  if (remembered) return true;
   if (!on_approval_) {
     connection_logf("Connection denied for '%s'", hello.name.c_str());
     return false;
@@ -101,6 +124,19 @@ bool SessionTransport::admit(const HelloMessage& hello) {
     connection_logf("Connection denied for '%s'", hello.name.c_str());
     return false;
   }
-  approved_ids_.insert(hello.id);
   return true;
+}
+
+void SessionTransport::take_peer(const HelloMessage& hello, const SocketAddress& from,
+                                 bool remembered) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    peer_ = from;
+    connected_ = true;
+  }
+  last_rx_ms_ = now_ms();
+  set_state(tovik::ConnectionState::Connected, hello.name);
+  connection_logf("Connected to peer %s:%d", format_ipv4(from.ip).c_str(), from.port);
+  if (!remembered && !can_remember_receiver(hello.id, hello.name)) return;
+  if (approved_ids_.remember(hello.id, now_ms()) && on_paired_) on_paired_(hello.id, hello.name);
 }

@@ -38,6 +38,11 @@ void RecordingTrayHost::set_tooltip(const std::u16string& tooltip) {
   record_.tooltips.push_back(tooltip);
 }
 
+void RecordingTrayHost::show_notice(const std::u16string&, const std::u16string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  record_.notices.push_back(text);
+}
+
 void RecordingTrayHost::show_menu(const MenuModel& model) {
   std::lock_guard<std::mutex> lock(mutex_);
   record_.menus.push_back(model);

@@ -18,6 +18,7 @@ class RecordingTrayHost : public TrayHost {
     int quit_calls = 0;
     std::vector<std::u16string> tooltips;  // the create tooltip first
     std::vector<MenuModel> menus;
+    std::vector<std::u16string> notices;  // the texts
   };
 
   explicit RecordingTrayHost(bool create_succeeds = true);
@@ -33,6 +34,7 @@ class RecordingTrayHost : public TrayHost {
   bool create(TrayHostSink& sink, const std::u16string& tooltip) override;
   void destroy() override;
   void set_tooltip(const std::u16string& tooltip) override;
+  void show_notice(const std::u16string& title, const std::u16string& text) override;
   void show_menu(const MenuModel& model) override;
   void run_message_loop() override;
   void quit() override;

@@ -33,6 +33,10 @@ class TrayHost {
   // TrayIcon never runs two calls at once. Must not call back into the sink
   // nor wait for the UI thread (post the change to it instead).
   virtual void set_tooltip(const std::u16string& tooltip) = 0;
+  // Shows a short piece of news the way the platform does (a balloon, a
+  // desktop notification, a line in the terminal), never a box that waits.
+  // May be called from any thread; must not wait for the UI thread.
+  virtual void show_notice(const std::u16string& title, const std::u16string& text) = 0;
   // Shows `model` as a popup at the pointer and returns when it closes; the
   // choice comes back through TrayHostSink::dispatch_command.
   virtual void show_menu(const MenuModel& model) = 0;

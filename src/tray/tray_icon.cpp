@@ -2,6 +2,7 @@
 
 #include "tray/command_dispatch.h"
 #include "tray/tooltip.h"
+#include "tray/utf8_text.h"
 
 TrayIcon::TrayIcon(std::unique_ptr<TrayHost> host, MenuOptions options)
     : host_(std::move(host)),
@@ -54,6 +55,10 @@ void TrayIcon::set_paused(bool paused) {
 void TrayIcon::set_settings(const AppSettings& settings) {
   std::lock_guard<std::mutex> lock(mutex_);
   state_.settings = settings;
+}
+
+void TrayIcon::show_notice(const std::string& text) {
+  if (created_) host_->show_notice(u"Tovik", utf8_to_utf16_or_empty(text));
 }
 
 void TrayIcon::update_tooltip() {

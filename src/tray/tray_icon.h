@@ -35,6 +35,8 @@ class TrayIcon : public TrayHostSink {
   void set_pairing_code(const std::string& code);
   void set_paused(bool paused);
   void set_settings(const AppSettings& settings);
+  // Shows `text` (UTF-8) as news from "Tovik" once the icon exists; any thread.
+  void show_notice(const std::string& text);
   // Recomposes the tooltip from status and peer and hands it to the host.
   void update_tooltip();
 

@@ -1,7 +1,8 @@
 // Pairs with a transmitter through its announcement (receiver role, real
 // ports), decodes every audio frame with libopus and prints what it heard:
-//   listen_probe <seconds> <code>
+//   listen_probe <seconds> <code> [arrivals]
 //   -> FRAMES <n>  FPS <frames per second>  FREQ <Hz>  RMS <level>  BITRATE <bit/s>
+//      and with "arrivals": ARRIVALS <ms>... (each frame's on the monotonic clock)
 // Runs only inside a lab host.
 #include <opus/opus.h>
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "refusing to run outside a network lab host\n");
     return 2;
   }
-  if (argc != 3) {
+  if (argc != 3 && argc != 4) {
     std::fprintf(stderr, "usage: listen_probe <seconds> <code>\n");
     return 2;
   }
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
   OpusDecoder* decoder = opus_decoder_create(kRate, 2, &error);
   std::mutex mutex;
   std::vector<float> left;
+  std::vector<long long> arrivals;
   std::atomic<int> frames{0};
   std::atomic<std::uint32_t> bitrate{0};
   std::chrono::steady_clock::time_point first_frame;
@@ -52,7 +54,10 @@ int main(int argc, char** argv) {
         const int decoded = opus_decode_float(decoder, p, static_cast<opus_int32>(n), pcm, 960, 0);
         if (decoded <= 0) return;
         std::lock_guard<std::mutex> guard(mutex);
-        if (frames++ == 0) first_frame = std::chrono::steady_clock::now();
+        const auto now = std::chrono::steady_clock::now();
+        if (frames++ == 0) first_frame = now;
+        arrivals.push_back(
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
         bitrate = h.bitrate;
         for (int i = 0; i < decoded; ++i) left.push_back(pcm[2 * i]);
       });
@@ -70,5 +75,9 @@ int main(int argc, char** argv) {
   std::printf("FRAMES %d\nFPS %.1f\nFREQ %.2f\nRMS %.4f\nBITRATE %u\n", frames.load(),
               frames > 0 ? frames / span : 0.0, test::zero_crossing_frequency(settled, kRate),
               test::rms(settled), bitrate.load());
+  if (argc == 3) return 0;
+  std::printf("ARRIVALS");
+  for (long long ms : arrivals) std::printf(" %lld", ms);
+  std::printf("\n");
   return 0;
 }

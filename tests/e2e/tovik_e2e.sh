@@ -60,7 +60,7 @@ grep -q "^Received HELLO from $(netlab_ip 2):[0-9]* — 'Lab Listener' (id=rx-li
 grep -q '^Connected to peer ' "$log/connection.log" || fail "connection.log lacks Connected"
 grep -Eq "^broadcast_loop started: msg='TOVIK\|[^|]*\|19483\|tovik-[0-9a-f]{16}' port=19482$" \
   "$log/discovery.log" || fail "discovery.log lacks the start line"
-grep -Eq '^\[\{"id":"Lab Listener","name":"Lab Listener","timestamp":[0-9]+\}\]$' \
+grep -Eq '^\[\{"id":"rx-listener","name":"Lab Listener","timestamp":[0-9]+\}\]$' \
   "$log/paired_devices.json" || fail "paired_devices.json: $(cat "$log/paired_devices.json")"
 [ "$(cat "$log/settings.json")" = '{"quality":"low","start_with_windows":false,"smart_volume":false}' ] ||
   fail "settings.json changed"

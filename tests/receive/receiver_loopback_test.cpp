@@ -26,8 +26,10 @@ namespace {
 using std::chrono::milliseconds;
 
 // A transmitter session on a free loopback port that announces to nobody.
-std::unique_ptr<SessionTransport> loopback_transmitter(std::uint16_t port = 0) {
+std::unique_ptr<SessionTransport> loopback_transmitter(
+    std::uint16_t port = 0, const std::vector<std::string>& remembered = {}) {
   TransportConfig config;
+  config.remembered_receivers = remembered;
   config.device_name = "Signal PC";
   config.device_id = "tovik-5167a1000000beef";
   config.audio_port = port;
@@ -152,8 +154,9 @@ TEST(ReceiverLoopback, RestartedTransmitterIsRejoinedWithinThreeSeconds) {
   first->stop();
   first.reset();
 
-  // A new process: same port, a new pairing code, sequences from 0 again.
-  auto second = loopback_transmitter(port);
+  // A new process that remembers the receiver: same port, a new pairing
+  // code, sequences from 0 again.
+  auto second = loopback_transmitter(port, {"rx-loopback"});
   ASSERT_TRUE(second);
   const auto restarted = std::chrono::steady_clock::now();
   const std::uint64_t before = receiver.stats().frames;

@@ -16,21 +16,21 @@ TEST(RejoinPolicy, QuietUntilGreetedAndWhileFramesFlow) {
   EXPECT_TRUE(policy.accepted());
 }
 
-TEST(RejoinPolicy, RestartedTransmitterConfiguredCodeThenEmptyInTurn) {
+TEST(RejoinPolicy, AcceptedReceiverGreetsWithoutCodeThenWithTheCodeInTurn) {
   RejoinPolicy policy("123456");
   policy.on_greeted(0);
   policy.on_frame(100);
   policy.on_frame(5000);  // then frames stop
   EXPECT_FALSE(policy.poll(5500));
-  EXPECT_EQ(policy.poll(5600), std::optional<std::string>("123456"));
+  EXPECT_EQ(policy.poll(5600), std::optional<std::string>(""));  // remembered: no code needed
   EXPECT_FALSE(policy.poll(6500));
-  EXPECT_EQ(policy.poll(6600), std::optional<std::string>(""));  // refused: the code changed
-  EXPECT_EQ(policy.poll(7600), std::optional<std::string>("123456"));
-  EXPECT_EQ(policy.poll(8600), std::optional<std::string>(""));
-  policy.on_frame(8700);  // the empty code was admitted
+  EXPECT_EQ(policy.poll(6600), std::optional<std::string>("123456"));  // forgotten after all?
+  EXPECT_EQ(policy.poll(7600), std::optional<std::string>(""));
+  EXPECT_EQ(policy.poll(8600), std::optional<std::string>("123456"));
+  policy.on_frame(8700);
   EXPECT_FALSE(policy.poll(9000));
-  // Frames stop again: the configured code comes first once more.
-  EXPECT_EQ(policy.poll(9700), std::optional<std::string>("123456"));
+  // Frames stop again: no code first once more.
+  EXPECT_EQ(policy.poll(9700), std::optional<std::string>(""));
 }
 
 TEST(RejoinPolicy, NeverAcceptedCodeIsNotBypassed) {

@@ -10,15 +10,24 @@ using tovik::ConnectionState;
 
 namespace {
 
-std::unique_ptr<SessionTransport> idle_transport(const Clock* clock,
-                                                 const test::LoopbackPeer& sink) {
-  auto created = SessionTransport::create(test::loopback_transmitter_config(sink, clock));
-  return std::move(created.object);
+void feed(SessionTransport& session, const std::string& datagram,
+          SocketAddress from = {kIpv4Loopback, 9}) {
+  session.handle_datagram(reinterpret_cast<const std::uint8_t*>(datagram.data()), datagram.size(),
+                          from);
 }
 
-void feed(SessionTransport& session, const std::string& datagram) {
-  session.handle_datagram(reinterpret_cast<const std::uint8_t*>(datagram.data()), datagram.size(),
-                          SocketAddress{kIpv4Loopback, 9});
+std::unique_ptr<SessionTransport> idle_transport(const Clock* clock,
+                                                 const test::LoopbackPeer& sink) {
+  return SessionTransport::create(test::loopback_transmitter_config(sink, clock)).object;
+}
+
+// Not started; paired with a receiver at 127.0.0.1:9, whose PONGs count.
+std::unique_ptr<SessionTransport> paired_transport(const Clock* clock,
+                                                   const test::LoopbackPeer& sink) {
+  auto session = idle_transport(clock, sink);
+  session->set_approval_callback([](const std::string&, const std::string&) { return true; });
+  feed(*session, build_hello("Phone", "rx-9", session->pairing_code()));
+  return session;
 }
 
 std::string pong_echoing(std::int64_t clock_ms) { return "TOVIK_PONG|" + std::to_string(clock_ms); }
@@ -31,7 +40,7 @@ TEST(LinkQuality, RoundTripSamplesAreSmoothedAndTruncated) {
   test::AppDataScope app_data;
   test::LoopbackPeer sink;
   FakeClock clock;
-  auto session = idle_transport(&clock, sink);
+  auto session = paired_transport(&clock, sink);
   EXPECT_EQ(session->rtt_ms(), 40);
   const std::int64_t now = clock.now_ms();
   std::vector<int> seen;
@@ -41,7 +50,7 @@ TEST(LinkQuality, RoundTripSamplesAreSmoothedAndTruncated) {
   }
   EXPECT_EQ(seen, (std::vector<int>{20, 17, 14}));
 
-  auto other = idle_transport(&clock, sink);
+  auto other = paired_transport(&clock, sink);
   feed(*other, pong_echoing(now - 12));
   EXPECT_EQ(other->rtt_ms(), 12);
   feed(*other, pong_echoing(now - 22));
@@ -52,7 +61,7 @@ TEST(LinkQuality, OddSamplesAreDroppedOrKeptAsTheRulesSay) {
   test::AppDataScope app_data;
   test::LoopbackPeer sink;
   FakeClock clock;
-  auto session = idle_transport(&clock, sink);
+  auto session = paired_transport(&clock, sink);
   const std::int64_t now = clock.now_ms();
   feed(*session, pong_echoing(now));  // 0 ms keeps the figure at "no sample"
   EXPECT_EQ(session->rtt_ms(), 40);
@@ -78,7 +87,7 @@ class SilenceWatch : public ::testing::Test {
   }
 
   void connect(test::LoopbackPeer& peer, const std::string& name, const std::string& id) {
-    peer.send(build_hello(name, id, ""), session_->audio_port());
+    peer.send(build_hello(name, id, session_->pairing_code()), session_->audio_port());
     ASSERT_TRUE(test::wait_until([&] { return states_.has(ConnectionState::Connected, name); }));
   }
 
@@ -102,7 +111,7 @@ class SilenceWatch : public ::testing::Test {
 TEST_F(SilenceWatch, ASilentReceiverIsDroppedAfterMoreThanFiveSeconds) {
   test::LoopbackPeer phone;
   connect(phone, "Phone", "rx-1");
-  feed(*session_, pong_echoing(clock_.now_ms() - 25));
+  feed(*session_, pong_echoing(clock_.now_ms() - 25), phone.address());
   EXPECT_EQ(session_->rtt_ms(), 25);
   clock_.advance_ms(5001);
   const std::string line = std::string(kTimeoutPrefix) + "5001ms, disconnecting";
@@ -134,7 +143,7 @@ TEST_F(SilenceWatch, NoTimeoutWhileApprovalIsPending) {
   connect(phone, "Phone", "rx-1");
   approve_ = false;
   test::LoopbackPeer stranger;
-  stranger.send(build_hello("Stranger", "rx-2", ""), session_->audio_port());
+  stranger.send(build_hello("Stranger", "rx-2", session_->pairing_code()), session_->audio_port());
   ASSERT_TRUE(
       test::wait_until([&] { return states_.has(ConnectionState::ApprovalPending, "Stranger"); }));
   clock_.advance_ms(6000);
@@ -153,7 +162,7 @@ TEST(SilenceWatchRealTime, ASilentReceiverIsDroppedBetweenFiveAndAboutFiveAndAHa
   ASSERT_EQ(session->start(), ErrorCode::Ok);
   test::LoopbackPeer phone;
   auto sent = std::chrono::steady_clock::now();
-  phone.send(build_hello("Phone", "rx-1", ""), session->audio_port());
+  phone.send(build_hello("Phone", "rx-1", session->pairing_code()), session->audio_port());
   ASSERT_TRUE(test::wait_until([&] { return states.count(ConnectionState::Searching) == 2; },
                                std::chrono::seconds(20)));
   EXPECT_GT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(5000));

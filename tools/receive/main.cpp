@@ -9,6 +9,7 @@
 #include "console.h"
 #include "receive_options.h"
 #include "receiver.h"
+#include "receiver_state.h"
 #include "sink_factory.h"
 #include "status_line.h"
 
@@ -62,6 +63,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   install_stop_handler();
+  // Our own id, unless one was given: transmitters remember it, and those
+  // that did are greeted without a code.
+  ReceiverState state(receiver_state_folder());
+  if (options->receiver.id.empty()) {
+    options->receiver.id = state.id();
+    options->receiver.known_transmitters = state.transmitters();
+    options->receiver.on_accepted = [&state](const std::string& id) {
+      state.remember_transmitter(id);
+    };
+  }
   Receiver receiver(options->receiver, *sink);
   const ErrorCode code = receiver.start();
   if (code != ErrorCode::Ok) {

@@ -20,12 +20,16 @@ const char kReceiveUsage[] =
     "  --duration S   stop after S seconds (default: run until SIGINT/SIGTERM)\n"
     "  --quiet        no status line on stderr\n"
     "\n"
+    "Identity: tovik-receive draws a random id once and keeps it (folder\n"
+    "tovik-receive in $XDG_CONFIG_HOME or ~/.config; --id overrides it). A\n"
+    "transmitter that accepted the code remembers that id and lets it in again\n"
+    "without a code, also after either side restarts; tovik-receive remembers\n"
+    "those transmitters and greets them without a code.\n"
+    "\n"
     "Reconnection: when frames stop for 0.6 s (the transmitter dropped the link\n"
-    "or restarted), a new HELLO goes to the same transmitter every second, first\n"
-    "with the configured code and then, because a restarted transmitter has drawn\n"
-    "a new code, with an empty code, which the transmitter admits without the\n"
-    "pairing check. The empty code is used only after the configured code has\n"
-    "been accepted once in this run; a wrong code is never bypassed.\n";
+    "or restarted), a new HELLO goes to the same transmitter every second: once\n"
+    "frames have flowed, without a code and with the configured code in turn;\n"
+    "before that, with the configured code only.\n";
 
 namespace {
 

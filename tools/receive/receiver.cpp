@@ -23,6 +23,7 @@ ErrorCode Receiver::start() {
   transport.device_name = config_.name;
   transport.device_id = config_.id;
   transport.is_transmitter = false;
+  transport.known_transmitters = config_.known_transmitters;
   // Greeting one address: the listener hears nothing on a port of its own.
   transport.discovery.port = config_.to ? 0 : config_.discovery_port;
   Created<SessionTransport> created = SessionTransport::create(transport);
@@ -127,7 +128,10 @@ void Receiver::follow_transmitter(std::int64_t now_ms, std::int64_t last_frame_m
   const std::string peer_ip = format_ipv4(session_->peer().ip);
   if (last_frame_ms > 0 && now_ms - last_frame_ms < RejoinPolicy::kStaleMs) {
     relistened_ = false;
-    if (auto service = finder_->at_address(peer_ip)) followed_id_ = service->id;
+    auto service = finder_->at_address(peer_ip);
+    if (!service || service->id == followed_id_) return;
+    followed_id_ = service->id;
+    if (config_.on_accepted) config_.on_accepted(followed_id_);
     return;
   }
   if (followed_id_.empty()) return;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,11 +19,16 @@
 
 struct ReceiverConfig {
   std::string name = "Tovik Receiver";
-  std::string id = "rx-tovik-receive";
+  std::string id;                   // the receiver's own, kept between runs (ReceiverState)
   std::string code;                 // six digits, or empty
   std::optional<SocketAddress> to;  // greet this transmitter instead of discovering one
   std::uint16_t discovery_port = 19482;
   int latency_ms = -1;  // > 0 fixed, 0 lowest, < 0 adaptive
+  // Device ids of transmitters that accepted this id before: greeted without a code.
+  std::vector<std::string> known_transmitters;
+  // Told (on the supervisor thread) the device id of a transmitter whose
+  // frames flow to us, when it changes; discovery mode only.
+  std::function<void(const std::string& transmitter_id)> on_accepted;
 };
 
 // The whole receiver: the session's receiver role, the frame queue, the

@@ -7,11 +7,11 @@
 // When to greet the transmitter again, and with which code. A transmitter
 // that dropped the link (5 s of silence) or restarted sends nothing until it
 // hears a new HELLO, and a restarted one has drawn a new pairing code. So
-// when frames stop the receiver greets again, once a second: first with the
-// configured code, then, if that brought no frames and the code has been
-// accepted before in this run, with an empty code (which a transmitter admits
-// without the pairing check), and so on in turn. A code that was never
-// accepted is not bypassed.
+// when frames stop the receiver greets again, once a second. A transmitter
+// that accepted us remembers our id and lets us in without a code, so once
+// frames have followed a greeting, greetings go without a code first, then
+// with the configured one in turn (in case we were forgotten). Before that,
+// the configured code every time: nothing is bypassed.
 class RejoinPolicy {
  public:
   static constexpr std::int64_t kStaleMs = 600;   // frames missing this long: greet
@@ -24,7 +24,7 @@ class RejoinPolicy {
   void on_frame(std::int64_t now_ms);
   // The code to greet with now, or nothing.
   std::optional<std::string> poll(std::int64_t now_ms);
-  // Whether frames followed a HELLO with the configured code.
+  // Whether frames followed one of our HELLOs.
   bool accepted() const { return accepted_; }
 
  private:

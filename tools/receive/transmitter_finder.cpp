@@ -25,7 +25,9 @@ void TransmitterFinder::stop() {
 }
 
 void TransmitterFinder::heard(const tovik::DiscoveredService& service) {
+  constexpr std::size_t kMostHeard = 32;  // strangers may announce without end
   std::lock_guard<std::mutex> guard(mutex_);
+  if (heard_.size() >= kMostHeard) heard_.erase(heard_.begin());
   heard_.push_back(service);
 }
 

@@ -1,9 +1,13 @@
 #include "app/shell/shell.h"
 
+#include <algorithm>
+
 #include "app/device_identity.h"
 #include "app/logs.h"
 #include "storage/paired_devices.h"
 #include "storage/settings.h"
+#include "transport/receiver_memory.h"
+#include "transport/steady_clock.h"
 
 using tovik::ConnectionState;
 
@@ -25,6 +29,23 @@ const char* state_display_text(ConnectionState state) {
   return "Disconnected";
 }
 
+namespace {
+
+// The receivers that proved the code in earlier runs, oldest first. Entries
+// keyed by a name (written before receivers had ids) are not trusted.
+std::vector<std::string> remembered_receiver_ids() {
+  std::vector<PairedDevice> devices = load_paired_devices();
+  std::stable_sort(devices.begin(), devices.end(),
+                   [](const auto& a, const auto& b) { return a.timestamp < b.timestamp; });
+  std::vector<std::string> ids;
+  for (const PairedDevice& device : devices) {
+    if (can_remember_receiver(device.id, device.name)) ids.push_back(device.id);
+  }
+  return ids;
+}
+
+}  // namespace
+
 Shell::Shell(ShellEnvironment environment) : env_(std::move(environment)) {}
 
 int Shell::run() {
@@ -32,6 +53,7 @@ int Shell::run() {
   debug_log("Creating stream manager...");
   config_.device_name = env_.platform->computer_name();
   config_.device_id = load_or_create_device_id();
+  config_.remembered_receivers = remembered_receiver_ids();
   debug_log("Calling StreamManager::create...");
   if (!create_engine()) return 1;
   debug_log("StreamManager created OK");
@@ -46,10 +68,7 @@ int Shell::run() {
     return fail("Tray icon FAILED", "Failed to create tray icon");
   debug_log("Tray icon created OK");
   debug_log("Wiring up callbacks...");
-  engine_->set_state_callback([this](ConnectionState state, const std::string& detail) {
-    on_state_changed(state, detail);
-  });
-  engine_->set_approval_callback([](const std::string&, const std::string&) { return true; });
+  wire_engine_callbacks();
 
   debug_log("Starting stream...");
   ErrorCode started = engine_->start();
@@ -98,6 +117,18 @@ void Shell::teardown() {
   engine_.reset();
 }
 
+void Shell::wire_engine_callbacks() {
+  engine_->set_state_callback([this](ConnectionState state, const std::string& detail) {
+    on_state_changed(state, detail);
+  });
+  // Every receiver that proved the pairing code is welcome.
+  engine_->set_approval_callback([](const std::string&, const std::string&) { return true; });
+  engine_->set_refusal_callback(
+      [this](const tovik::RefusedHello& refused) { on_refused(refused); });
+  engine_->set_paired_callback(
+      [this](const std::string& id, const std::string& name) { on_paired(id, name); });
+}
+
 TrayCallbacks Shell::make_tray_callbacks() {
   TrayCallbacks callbacks;
   callbacks.on_quit = [this] { engine_->stop(); };
@@ -141,10 +172,21 @@ void Shell::on_state_changed(ConnectionState state, const std::string& detail) {
   tray_->set_status(state_display_text(state), detail);
   if (state != ConnectionState::Connected) return;
   tray_->set_link_stats(engine_->rtt_ms(), engine_->bitrate_kbps());
-  if (detail.empty()) return;
+}
+
+// On the listen thread: the notice is handed to the tray host, which shows
+// it on its own thread, so the session never waits for the desktop.
+void Shell::on_refused(const tovik::RefusedHello& refused) {
+  if (notices_.should_show(refused.source_ip, steady_ms())) {
+    tray_->show_notice(refusal_notice_text(refused));
+  }
+}
+
+// Remembered by its own id (which it proved with the code), shown by name.
+void Shell::on_paired(const std::string& id, const std::string& name) {
   PairedDevice device;
-  device.id = detail;
-  device.name = detail;
+  device.id = id;
+  device.name = safe_receiver_name(name);
   device.timestamp = env_.platform->now_seconds();
   add_paired_device(device);
 }

@@ -6,6 +6,7 @@
 
 #include "app/error_code.h"
 #include "app/shell/platform_services.h"
+#include "app/shell/refusal_notices.h"
 #include "engine/stream_config.h"
 #include "engine/stream_engine.h"
 #include "storage/app_settings.h"
@@ -41,7 +42,10 @@ class Shell {
   bool create_engine();
   void load_settings_and_autostart();
   TrayCallbacks make_tray_callbacks();
+  void wire_engine_callbacks();
   void on_state_changed(tovik::ConnectionState state, const std::string& detail);
+  void on_refused(const tovik::RefusedHello& refused);
+  void on_paired(const std::string& id, const std::string& name);
   void choose_quality(AudioQuality quality);
   void teardown();
 
@@ -50,4 +54,5 @@ class Shell {
   std::unique_ptr<StreamEngine> engine_;
   AppSettings settings_;
   std::unique_ptr<TrayIcon> tray_;
+  RefusalNotices notices_;  // the session's listen thread only
 };

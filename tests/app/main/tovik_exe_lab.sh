@@ -85,7 +85,7 @@ for line in "Tray icon created OK" "Stream started OK - entering message loop" \
 done
 grep -q "^Received HELLO from $(netlab_ip 2):[0-9]* — 'Lab Listener' (id=rx-listener, code='$code')" \
   "$logs/connection.log" || fail "connection.log lacks the HELLO line"
-grep -q '"id":"Lab Listener"' "$logs/paired_devices.json" 2>/dev/null ||
+grep -q '"id":"rx-listener","name":"Lab Listener"' "$logs/paired_devices.json" 2>/dev/null ||
   fail "paired_devices.json lacks the receiver"
 
 if [ "$LAB_STATUS" != 0 ]; then

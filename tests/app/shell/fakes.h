@@ -42,6 +42,8 @@ class FakeEngine : public StreamEngine {
     calls_->has_approval = static_cast<bool>(callback);
     approve_ = std::move(callback);
   }
+  void set_refusal_callback(RefusalCallback callback) override { on_refusal = std::move(callback); }
+  void set_paired_callback(PairedCallback callback) override { on_paired = std::move(callback); }
   ErrorCode start() override {
     ++calls_->starts;
     if (start_code_ != ErrorCode::Ok) return start_code_;
@@ -69,6 +71,8 @@ class FakeEngine : public StreamEngine {
   bool approves(const std::string& name, const std::string& id) const {
     return approve_ && approve_(name, id);
   }
+  RefusalCallback on_refusal;
+  PairedCallback on_paired;
 
  private:
   Calls* calls_;

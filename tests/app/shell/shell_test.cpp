@@ -167,25 +167,45 @@ TEST(Shell, SavedQualityIsAppliedAndTheAutostartEntryDecidesTheCheckMark) {
   EXPECT_EQ(seen.pairing_code, "042917");
 }
 
-TEST(Shell, ConnectedReportsReachTheTrayAndRememberTheReceiverOnce) {
+TEST(Shell, ConnectedReportsReachTheTrayAndReceiversAreRememberedByTheirIds) {
   test::AppDataScope app_data;
+  // A name-keyed entry of an older version is kept but not trusted.
+  test::write_file_bytes(app_data.tovik_path("paired_devices.json"),
+                         "[{\"id\":\"rx-9\",\"name\":\"Den\",\"timestamp\":5},"
+                         "{\"id\":\"Hall\",\"name\":\"Hall\",\"timestamp\":3}]\n");
   ShellRun run;
   TraySnapshot connected;
   run.user = [&](TrayIcon& tray, FakeEngine& engine) {
     engine.report(ConnectionState::ApprovalPending, "Kitchen");
     engine.report(ConnectionState::Connected, "Kitchen");
+    engine.on_paired("rx-kitchen", "Kitchen");
     run.platform.now = 1700000100;
-    engine.report(ConnectionState::Connected, "Kitchen");
+    engine.on_paired("rx-kitchen", "Kitchen\x1b\"}");
     connected = tray.snapshot();
   };
   EXPECT_EQ(run.run(), 0);
+  EXPECT_EQ(run.config_seen.remembered_receivers, std::vector<std::string>{"rx-9"});
   EXPECT_EQ(connected.status_text, "Connected");
   EXPECT_EQ(connected.peer_name, "Kitchen");
   EXPECT_EQ(connected.rtt_ms, 40);
   EXPECT_EQ(connected.bitrate_kbps, 128);
   EXPECT_EQ(test::read_file_bytes(app_data.tovik_path("paired_devices.json")),
-            std::string("[{\"id\":\"Kitchen\",\"name\":\"Kitchen\",\"timestamp\":1700000100}]") +
+            std::string("[{\"id\":\"rx-9\",\"name\":\"Den\",\"timestamp\":5},{\"id\":\"Hall\","
+                        "\"name\":\"Hall\",\"timestamp\":3},{\"id\":\"rx-kitchen\",\"name\":"
+                        "\"Kitchen\",\"timestamp\":1700000100}]") +
                 test::text_line_end());
+}
+
+TEST(RefusalNotices, FirstFromEachSourceThenOneAMinuteAndThreeAMinuteInAll) {
+  RefusalNotices notices;
+  std::vector<bool> shown;
+  for (auto [ip, ms] : std::vector<std::pair<std::uint32_t, std::int64_t>>{
+           {1, 0}, {2, 1}, {3, 2}, {4, 3}, {1, 59999}, {1, 60000}, {4, 60001}}) {
+    shown.push_back(notices.should_show(ip, ms));
+  }
+  EXPECT_EQ(shown, (std::vector<bool>{true, true, true, false, false, true, true}));
+  EXPECT_EQ(refusal_notice_text({tovik::RefusalReason::WrongCode, "Eve\x1b[2J", 0x0A4D0004}),
+            "Refused a connection from 'Eve[2J' (10.77.0.4): wrong pairing code");
 }
 
 TEST(Shell, TrayCommandsReachEngineSettingsAutostartAndClipboard) {

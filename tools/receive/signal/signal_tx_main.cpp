@@ -6,12 +6,14 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "lab_guard.h"
 #include "signal_streamer.h"
+#include "storage/paired_devices.h"
 #include "test_signal.h"
 #include "transport/session_transport.h"
 #include "wav_writer.h"
@@ -61,6 +63,10 @@ TransportConfig transport_config(const TxOptions& o, bool* lab_needed) {
   config.device_name = o.name;
   config.device_id = o.id;
   config.audio_port = o.audio_port;
+  // Like the application, remember the receivers that proved the code.
+  for (const PairedDevice& device : load_paired_devices()) {
+    config.remembered_receivers.push_back(device.id);
+  }
   *lab_needed = true;
   if (!o.announce_to.empty()) {
     const std::size_t colon = o.announce_to.rfind(':');
@@ -93,6 +99,9 @@ int main(int argc, char** argv) {
   auto session = std::move(SessionTransport::create(config).object);
   // Like the application's shell, approve every receiver.
   session->set_approval_callback([](const std::string&, const std::string&) { return true; });
+  session->set_paired_callback([](const std::string& id, const std::string& name) {
+    add_paired_device({id, name, static_cast<std::int64_t>(std::time(nullptr))});
+  });
   if (session->start() != ErrorCode::Ok) return 1;
   std::printf("PORT %d\nCODE %s\n", session->audio_port(), session->pairing_code().c_str());
   std::fflush(stdout);

@@ -84,6 +84,18 @@ void QtTrayHost::set_tooltip(const std::u16string& tooltip) {
       Qt::QueuedConnection);
 }
 
+void QtTrayHost::show_notice(const std::u16string& title, const std::u16string& text) {
+  constexpr int kShownMs = 10000;
+  QString heading = QString::fromStdU16String(title);
+  QString body = QString::fromStdU16String(text);
+  QMetaObject::invokeMethod(
+      &relay_,
+      [this, heading, body] {
+        if (icon_ != nullptr) icon_->showMessage(heading, body, QSystemTrayIcon::Warning, kShownMs);
+      },
+      Qt::QueuedConnection);
+}
+
 void QtTrayHost::show_menu(const MenuModel& model) {
   if (menu_ == nullptr) return;
   std::function<void()> pairing;

@@ -41,6 +41,8 @@ class QtTrayHost : public TrayHost {
   void destroy() override;
   // Any thread: the text travels to the UI thread as a queued call.
   void set_tooltip(const std::u16string& tooltip) override;
+  // Any thread: a queued call shows the icon's message bubble.
+  void show_notice(const std::u16string& title, const std::u16string& text) override;
   // Renders `model`; pops it up at the pointer unless Qt is opening the
   // context menu already (then it only fills it).
   void show_menu(const MenuModel& model) override;

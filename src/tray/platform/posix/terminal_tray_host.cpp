@@ -81,6 +81,12 @@ void TerminalTrayHost::set_tooltip(const std::u16string& tooltip) {
   pipe_.wake();
 }
 
+void TerminalTrayHost::show_notice(const std::u16string&, const std::u16string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  notices_.push_back(text);
+  pipe_.wake();
+}
+
 void TerminalTrayHost::show_menu(const MenuModel&) {}
 
 void TerminalTrayHost::run_message_loop() {
@@ -135,9 +141,13 @@ void TerminalTrayHost::print_status(const std::u16string& tooltip) {
 
 void TerminalTrayHost::print_pending_statuses() {
   std::vector<std::u16string> pending;
+  std::vector<std::u16string> notices;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     pending.swap(pending_);
+    notices.swap(notices_);
   }
   for (const std::u16string& tooltip : pending) print_status(tooltip);
+  for (const std::u16string& notice : notices) out_ << "Notice: " << to_utf8(notice) << "\n";
+  out_.flush();
 }

@@ -25,6 +25,8 @@ class TerminalTrayHost : public TrayHost {
   void destroy() override;
   // Queues the status line for the loop; any thread, never waits for it.
   void set_tooltip(const std::u16string& tooltip) override;
+  // Queues "Notice: <text>" for the loop, the same way.
+  void show_notice(const std::u16string& title, const std::u16string& text) override;
   // A terminal has no menu: nothing to show.
   void show_menu(const MenuModel& model) override;
   void run_message_loop() override;
@@ -46,4 +48,5 @@ class TerminalTrayHost : public TrayHost {
   SignalPipe pipe_;
   std::u16string latest_;
   std::vector<std::u16string> pending_;
+  std::vector<std::u16string> notices_;
 };

@@ -86,6 +86,34 @@ void Win32TrayHost::set_tooltip(const std::u16string& tooltip) {
   tip_accepted_ = Shell_NotifyIconW(NIM_MODIFY, &icon_) != FALSE;
 }
 
+void Win32TrayHost::show_notice(const std::u16string& title, const std::u16string& text) {
+  {
+    std::lock_guard<std::mutex> lock(notice_mutex_);
+    notice_title_ = title;
+    notice_text_ = text;
+  }
+  if (hwnd_ != nullptr) PostMessageW(hwnd_, kNoticeMessage, 0, 0);
+}
+
+void Win32TrayHost::show_pending_notice() {
+  std::u16string title;
+  std::u16string text;
+  {
+    std::lock_guard<std::mutex> lock(notice_mutex_);
+    title.swap(notice_title_);
+    text.swap(notice_text_);
+  }
+  if (text.empty()) return;  // shown already by an earlier message
+  std::lock_guard<std::mutex> lock(icon_mutex_);
+  icon_.uFlags |= NIF_INFO;
+  icon_.dwInfoFlags = NIIF_WARNING;
+  wcsncpy_s(icon_.szInfoTitle, to_wide(title).c_str(), _TRUNCATE);
+  wcsncpy_s(icon_.szInfo, to_wide(text).c_str(), _TRUNCATE);
+  notice_accepted_ = Shell_NotifyIconW(NIM_MODIFY, &icon_) != FALSE;
+  // Later tooltip updates must not show the balloon again.
+  icon_.uFlags &= ~NIF_INFO;
+}
+
 std::u16string Win32TrayHost::tip() const {
   std::lock_guard<std::mutex> lock(icon_mutex_);
   const wchar_t* tip = icon_.szTip;
@@ -140,6 +168,9 @@ LRESULT Win32TrayHost::handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       return 0;
     case kCallbackMessage:
       return on_icon_event(lparam);
+    case kNoticeMessage:
+      show_pending_notice();
+      return 0;
     default:
       // The taskbar was rebuilt (Explorer restarted): our icon is gone.
       if (message == taskbar_created_ && taskbar_created_ != 0) {

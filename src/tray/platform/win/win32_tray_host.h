@@ -18,6 +18,7 @@ class Win32TrayHost : public TrayHost {
  public:
   static constexpr UINT kIconId = 1001;
   static constexpr UINT kCallbackMessage = WM_USER + 1;
+  static constexpr UINT kNoticeMessage = WM_USER + 2;  // a notice waits in notice_
   static constexpr WORD kIconResource = 101;
 
   // `module` holds the icon resource 101 and owns the window class.
@@ -29,6 +30,9 @@ class Win32TrayHost : public TrayHost {
   bool create(TrayHostSink& sink, const std::u16string& tooltip) override;
   void destroy() override;
   void set_tooltip(const std::u16string& tooltip) override;
+  // Any thread: the notice is posted to the window, whose thread shows it as
+  // the icon's balloon.
+  void show_notice(const std::u16string& title, const std::u16string& text) override;
   void show_menu(const MenuModel& model) override;
   void run_message_loop() override;
   void quit() override;
@@ -43,6 +47,8 @@ class Win32TrayHost : public TrayHost {
   // The tip in the icon record, and whether the shell accepted its last update.
   std::u16string tip() const;
   bool tip_accepted() const { return tip_accepted_; }
+  // Whether the shell accepted the last balloon.
+  bool notice_accepted() const { return notice_accepted_; }
 
  private:
   LRESULT handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -50,6 +56,7 @@ class Win32TrayHost : public TrayHost {
   bool create_window();
   void fill_icon_record(const std::u16string& tooltip);
   void add_icon();
+  void show_pending_notice();
 
   HINSTANCE module_;
   HWND hwnd_ = nullptr;
@@ -63,4 +70,9 @@ class Win32TrayHost : public TrayHost {
   NOTIFYICONDATAW icon_{};
   std::atomic<bool> icon_added_{false};
   std::atomic<bool> tip_accepted_{false};
+  std::atomic<bool> notice_accepted_{false};
+
+  std::mutex notice_mutex_;  // the latest notice, until the window's thread shows it
+  std::u16string notice_title_;
+  std::u16string notice_text_;
 };
