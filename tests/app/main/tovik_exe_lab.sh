@@ -75,18 +75,19 @@ same "$work/busy/connection.log" "Failed to bind audio socket to port 19483"
 [ "$(result stream.status)" = 0 ] || fail "exit $(result stream.status) after Quit, want 0"
 [ "$(result icon.after)" = "ICON absent" ] || fail "icon after Quit: '$(result icon.after)'"
 
-# What the receiver heard: the tone of the last 4 s (0.354 rms sent), the
-# frames it decoded per second of its status lines, and sequences missing
-# for good (lost, less those that came late).
+# What the receiver heard: the tone of the last 4 s (0.354 rms sent); the
+# frames that arrived for each 20 ms it played (a capture that delivers too
+# little makes it conceal or insert); sequences missing for good (lost, less
+# those that came late).
 length=$(soxi -D "$work/heard.wav" 2>/dev/null || echo 0)
 stat=$(sox "$work/heard.wav" -n trim "$(awk -v l="$length" 'BEGIN { print l - 4.5 }')" 4 remix 1 \
   stat 2>&1)
 freq=$(echo "$stat" | sed -n 's/^Rough *frequency: *//p')
 rms=$(echo "$stat" | sed -n 's/^RMS *amplitude: *//p')
-fps=$(awk '/playing \| frames/ { n[++k] = $5 } END { if (k > 2) print (n[k] - n[2]) / (k - 2) }' \
-  "$work/rx.err")
 summary=$(tail -n 1 "$work/rx.err")
 field() { echo "$summary" | tr ' ' '\n' | sed -n "s/^$1=//p"; }
+fps=$(awk -v f="$(field frames)" -v s="$(field skipped)" -v i="$(field inserted)" \
+  -v l="$(field lost)" 'BEGIN { if (f > 0) print 50 * (f + s) / (f + i + l) }')
 awk -v f="$freq" 'BEGIN { exit !(f >= 435 && f <= 445) }' || fail "frequency '$freq' Hz, want 440"
 awk -v r="$rms" 'BEGIN { exit !(r >= 0.32 && r <= 0.39) }' || fail "level '$rms' rms, want 0.354"
 awk -v f="$fps" 'BEGIN { exit !(f >= 47 && f <= 53) }' || fail "'$fps' frames/s, want 50"
