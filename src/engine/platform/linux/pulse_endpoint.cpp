@@ -66,7 +66,6 @@ pa_channel_map channel_map_for(int channels) {
 }  // namespace
 
 std::unique_ptr<AudioEndpoint> make_system_audio_endpoint() {
-  // PulseAudio offers the monitor itself: the test-only mode is not needed here.
   return std::make_unique<PulseEndpoint>();
 }
 
