@@ -1,12 +1,30 @@
 # Test helpers. Native test executables are split into one ctest test per
-# GoogleTest case; Windows test executables run whole under wine, after a
-# fixture has started wine's background services with detached stdio (if the
-# first wine process inherited ctest's pipes, ctest would hang).
+# GoogleTest case; Windows test executables run whole under wine 10 in its
+# Debian 13 root (the cross-compiling emulator), after a fixture has started
+# one wineserver for the run and wine's background services with detached
+# stdio (if the first wine process inherited ctest's pipes, ctest would hang).
+# Test scripts find wine, wineserver and winepath first on PATH as links to
+# the same emulator.
 if(NOT TOVIK_TESTS)
   return()
 endif()
 enable_testing()
 include(GoogleTest)
+
+# Wine's settings and the links to the emulator on PATH, for a Windows test.
+function(tovik_wine_env name)
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "${TOVIK_WINE_ENV}")
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT_MODIFICATION
+               "PATH=path_list_prepend:${TOVIK_WINE_BIN}")
+endfunction()
+
+# Every Windows test: wine's settings, the links, the shared wineserver.
+function(tovik_wine_test name)
+  if(WIN32)
+    tovik_wine_env(${name})
+    set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED wine)
+  endif()
+endfunction()
 
 if(WIN32)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -16,14 +34,21 @@ if(WIN32)
   set(TOVIK_WINE_ENV
       WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEARCH=win64 WINEDEBUG=-all
       "WINEDLLOVERRIDES=mscoree,mshtml=")
+  set(TOVIK_WINE_BIN ${CMAKE_BINARY_DIR}/wine-bin)
+  foreach(tool wine wineserver winepath)
+    file(MAKE_DIRECTORY ${TOVIK_WINE_BIN})
+    file(CREATE_LINK ${CMAKE_CROSSCOMPILING_EMULATOR} ${TOVIK_WINE_BIN}/${tool} SYMBOLIC)
+  endforeach()
+  # One wineserver for the run: the session fixture starts it, every test
+  # that runs wine requires the fixture.
   add_test(NAME wine_session_start
            COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh start)
   add_test(NAME wine_session_stop
            COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/wine-session.sh stop)
-  set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine
-                       ENVIRONMENT "${TOVIK_WINE_ENV}")
-  set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine
-                       ENVIRONMENT "${TOVIK_WINE_ENV}")
+  set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine)
+  set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+  tovik_wine_env(wine_session_start)
+  tovik_wine_env(wine_session_stop)
 else()
   find_package(GTest REQUIRED)
   set(TOVIK_GTEST_LIBS GTest::gmock GTest::gtest_main)
@@ -45,8 +70,8 @@ function(tovik_add_test name)
                         tovik_warnings)
   if(WIN32)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine
-                         ENVIRONMENT "${TOVIK_WINE_ENV}" LABELS "${T_LABELS}")
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    tovik_wine_test(${name})
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
                          PROPERTIES LABELS "${T_LABELS}")
@@ -63,4 +88,5 @@ function(tovik_add_script_test name script)
   set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
                        RUN_SERIAL TRUE)
   tovik_skippable(${name})
+  tovik_wine_test(${name})
 endfunction()

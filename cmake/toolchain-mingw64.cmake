@@ -1,5 +1,6 @@
 # Cross build of the Windows executable with mingw-w64 (posix thread model,
-# so std::thread and std::mutex work). The tests run under wine.
+# so std::thread and std::mutex work). The tests run under wine 10 from the
+# Debian 13 root that scripts/wine-root prepares.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TOVIK_MINGW_TRIPLET x86_64-w64-mingw32)
@@ -18,4 +19,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Fully static: the .exe imports nothing but system DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-in-root.sh)

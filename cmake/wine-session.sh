@@ -14,6 +14,7 @@ case "$1" in
       if wine cmd /c exit </dev/null >/dev/null 2>&1; then exit 0; fi
       sleep "$attempt"
     done
+    wine --version >/dev/null  # says why, e.g. that the root is missing
     exit 1
     ;;
   stop)

@@ -50,15 +50,5 @@ class AudioEndpoint {
   virtual void release(std::uint32_t frames) = 0;
 };
 
-// How the system endpoint opens its device.
-enum class EndpointMode {
-  Loopback,  // the mix of the default output (the program's only mode)
-  // Test only: the default capture device, for test rigs whose platform has
-  // no loopback (wine 8.0 refuses WASAPI loopback, while its default capture
-  // device is a PulseAudio null sink's monitor). Same code path otherwise.
-  CaptureDeviceForTests,
-};
-
 // The platform's endpoint (WASAPI or PulseAudio), not yet opened.
-std::unique_ptr<AudioEndpoint> make_system_audio_endpoint(
-    EndpointMode mode = EndpointMode::Loopback);
+std::unique_ptr<AudioEndpoint> make_system_audio_endpoint();

@@ -1,6 +1,7 @@
 # A private PulseAudio daemon for end-to-end tests, sourced by test scripts:
 #   pulse_require                  exit 77 unless the tools are installed
-#   pulse_start DIR RATE           daemon with a null sink (the default) at RATE
+#   pulse_start DIR RATE [CHANNELS] daemon with a null sink (the default) at RATE
+#                                  Hz with CHANNELS channels (2)
 #   pulse_play_tone FREQ AMPLITUDE a long tone into the sink
 #   pulse_stop                     stop everything started here (by PID)
 # The daemon listens on a unix socket only; PULSE_SERVER is exported.
@@ -17,14 +18,14 @@ pulse_require() {
 }
 
 pulse_start() {
-  local dir=$1 rate=$2
+  local dir=$1 rate=$2 channels=${3:-2}
   PULSE_DIR=$dir
   mkdir -p "$dir"
   mkdir -m 700 "$dir/run" "$dir/pr" "$dir/ps" "$dir/home"
   export XDG_RUNTIME_DIR=$dir/run PULSE_RUNTIME_PATH=$dir/pr PULSE_STATE_PATH=$dir/ps
   cat >"$dir/ci.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/pulse.sock
-load-module module-null-sink sink_name=ci_sink rate=$rate channels=2
+load-module module-null-sink sink_name=ci_sink rate=$rate channels=$channels
 set-default-sink ci_sink
 PA
   HOME=$dir/home pulseaudio -n -F "$dir/ci.pa" --daemonize=no --exit-idle-time=-1 \

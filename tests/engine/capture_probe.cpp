@@ -3,10 +3,9 @@
 // frequency and level. Used by the real-device test scripts.
 //
 //   tovik_capture_probe --expect-freq HZ --min-rms X --max-rms Y
-//                       [--expect-rate HZ] [--timeout S] [--capture-device]
+//                       [--expect-rate HZ] [--expect-channels N] [--timeout S]
 //
-// --capture-device opens the default capture device instead of the loopback
-// (the test-only endpoint mode, for wine). Exit 0 when everything matches.
+// Exit 0 when everything matches.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -29,8 +28,8 @@ struct Options {
   double min_rms = 0.0;
   double max_rms = 1.0;
   int expect_rate = 0;
+  int expect_channels = 0;
   double timeout_s = 20.0;
-  EndpointMode mode = EndpointMode::Loopback;
 };
 
 Options parse(int argc, char** argv) {
@@ -38,14 +37,11 @@ Options parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const char* next = i + 1 < argc ? argv[i + 1] : "0";
-    if (arg == "--capture-device") {
-      o.mode = EndpointMode::CaptureDeviceForTests;
-      continue;
-    }
     if (arg == "--expect-freq") o.expect_freq = std::atof(next);
     if (arg == "--min-rms") o.min_rms = std::atof(next);
     if (arg == "--max-rms") o.max_rms = std::atof(next);
     if (arg == "--expect-rate") o.expect_rate = std::atoi(next);
+    if (arg == "--expect-channels") o.expect_channels = std::atoi(next);
     if (arg == "--timeout") o.timeout_s = std::atof(next);
     ++i;
   }
@@ -103,7 +99,7 @@ bool judge(const std::vector<float>& second, const Options& o) {
 
 int main(int argc, char** argv) {
   const Options options = parse(argc, argv);
-  auto created = LoopbackCapture::create(make_system_audio_endpoint(options.mode));
+  auto created = LoopbackCapture::create(make_system_audio_endpoint());
   if (created.code != ErrorCode::Ok) {
     std::printf("probe: create failed with code %d\n", static_cast<int>(created.code));
     return 2;
@@ -111,6 +107,7 @@ int main(int argc, char** argv) {
   LoopbackCapture& capture = *created.object;
   std::printf("probe: device %d Hz, %d channels\n", capture.sample_rate(), capture.channels());
   if (options.expect_rate != 0 && capture.sample_rate() != options.expect_rate) return 3;
+  if (options.expect_channels != 0 && capture.channels() != options.expect_channels) return 3;
   auto ring = std::make_unique<AudioRing>();
   CaptureConverter converter(*ring, capture.sample_rate(), capture.channels());
   capture.start([&converter](const float* data, std::size_t frames, int rate, int channels) {

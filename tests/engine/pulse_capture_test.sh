@@ -1,60 +1,26 @@
 #!/bin/bash
-# Real-device capture test: starts a private PulseAudio daemon whose default
-# sink is a null sink at RATE Hz, plays a 440 Hz tone (amplitude 0.5) into it
-# and runs the probe command, which captures through the real endpoint and
-# checks frequency and level. Exit 77 (skip) without pulseaudio.
-#
-#   pulse_capture_test.sh RATE PROBE-COMMAND...
+# Real-device capture test: a private PulseAudio daemon whose default sink is
+# a null sink at RATE Hz with CHANNELS channels plays a 440 Hz tone (amplitude
+# 0.5); the probe command captures it through the real endpoint, converted as
+# the engine does, and checks frequency and level. Exit 77 (skip) without
+# pulseaudio.
+#   pulse_capture_test.sh RATE CHANNELS PROBE-COMMAND...
 set -u
-rate=$1
-shift
-for tool in pulseaudio pactl parec paplay sox; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed (packages pulseaudio, pulseaudio-utils, sox)"
-    exit 77
-  fi
-done
-
+rate=$1 channels=$2
+shift 2
+. "$(dirname "$0")/../e2e/pulse_lab.sh"
+pulse_require
 dir=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-
-mkdir -m 700 "$dir/run" "$dir/pr" "$dir/ps" "$dir/home"
-export XDG_RUNTIME_DIR=$dir/run PULSE_RUNTIME_PATH=$dir/pr PULSE_STATE_PATH=$dir/ps
-export HOME=$dir/home
-cat >"$dir/ci.pa" <<PA
-load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/pulse.sock
-load-module module-null-sink sink_name=ci_sink rate=$rate channels=2
-set-default-sink ci_sink
-PA
-pulseaudio -n -F "$dir/ci.pa" --daemonize=no --exit-idle-time=-1 --disallow-exit \
-  --use-pid-file=no --realtime=no --high-priority=no --log-target="file:$dir/pa.log" &
-pids+=($!)
-export PULSE_SERVER=unix:$dir/pulse.sock
-
-for _ in $(seq 100); do
-  pactl info >/dev/null 2>&1 && break
-  sleep 0.1
-done
-if ! pactl info >/dev/null 2>&1; then
-  echo "FAIL: the PulseAudio daemon did not come up"
-  cat "$dir/pa.log"
-  exit 1
-fi
-
-# An idle null sink renders in 2 s blocks: a low-latency reader keeps it moving.
-parec --latency-msec=10 -d ci_sink.monitor >/dev/null &
-pids+=($!)
-sox -n -r "$rate" -c 2 -b 16 "$dir/tone.wav" synth 30 sine 440 vol 0.5
-paplay -d ci_sink "$dir/tone.wav" &
-pids+=($!)
-
-"$@" --expect-freq 440 --min-rms 0.30 --max-rms 0.40 --expect-rate "$rate" --timeout 20
+trap 'pulse_stop; rm -rf "$dir"' EXIT
+pulse_start "$dir" "$rate" "$channels" || exit 1
+pulse_play_tone 440 0.5
+# 0.354 rms; PulseAudio's upmix puts the stereo tone into every channel of a
+# 5.1 sink, and the down-mix adds centre and surround at -3 dB: 2.41 times that.
+levels="0.30 0.40"
+[ "$channels" = 6 ] && levels="0.80 0.90"
+read -r low high <<<"$levels"
+"$@" --expect-freq 440 --min-rms "$low" --max-rms "$high" --expect-rate "$rate" \
+  --expect-channels "$channels" --timeout 20
 status=$?
 [ $status -eq 0 ] || tail -20 "$dir/pa.log"
 exit $status

@@ -23,7 +23,9 @@ probe() { wine "$probe_exe" "$@" </dev/null 2>>"$work/probe.err" | tr -d '\r'; }
 hover_tooltip() {
   local want=$1 tray tip="" try
   for try in $(seq 30); do
-    tray=$(xdotool search --onlyvisible --name "Wine System Tray" 2>/dev/null | head -n 1)
+    # wine's tray window has no name: explorer's first visible window (a
+    # tooltip shown later is explorer's too).
+    tray=$(xdotool search --onlyvisible --class explorer.exe 2>/dev/null | sort -n | head -n 1)
     if [ -n "$tray" ]; then
       # The tip shows again only after the pointer has left the icon for
       # another spot of the tray window (the icon sits at its left end).

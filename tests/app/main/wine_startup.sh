@@ -1,21 +1,24 @@
 #!/bin/bash
-# The real tovik.exe under wine with a display but no sound server: the
+# The real tovik.exe under wine with a display but no output to capture: the
 # engine cannot be created, so the program shows its error box ("Tovik -
-# Error", "No audio output device found. Check your sound settings."), and
-# after the box is closed ends with exit code 1, with the
-# start-up log ending in "StreamManager::create FAILED". It never gets as
-# far as opening a socket.
-# Usage: wine_startup.sh <tovik.exe> <tovik_window_probe.exe> <wine prefix>
-# Exit 77 (skipped) when Xvfb is missing.
+# Error") and after the box is closed ends with exit code 1, with the start-up
+# log ending in "StreamManager::create FAILED". It never gets as far as
+# opening a socket. With no sound server (none) wine has no output device:
+# "No audio output device found. Check your sound settings."; with a sound
+# server that has no sink (no-sink) wine still offers its default output,
+# whose loopback stream then fails: "Failed to capture audio. Another app may
+# be using exclusive mode.".
+# Usage: wine_startup.sh none|no-sink <tovik.exe> <tovik_window_probe.exe> <wine prefix>
+# Exit 77 (skipped) when Xvfb or PulseAudio is missing.
 set -u
 . "$(dirname "$0")/../../support/xvfb.sh"
-exe=$1
-probe=$2
-export WINEPREFIX=$3
-export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-for tool in Xvfb wine wineserver; do
-  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 77; }
-done
+. "$(dirname "$0")/../../e2e/pulse_lab.sh"
+sound=$1
+exe=$2
+probe=$3
+export WINEPREFIX=$4
+command -v Xvfb >/dev/null || { echo "SKIPPED: Xvfb is not installed"; exit 77; }
+pulse_require
 
 work=$(mktemp -d)
 app_pid=""
@@ -24,6 +27,7 @@ cleanup() {
   wineserver -k </dev/null >/dev/null 2>&1
   [ -n "$app_pid" ] && wait "$app_pid" 2>/dev/null
   [ -n "${XVFB_PID:-}" ] && { kill "${XVFB_PID:-}" 2>/dev/null; wait "${XVFB_PID:-}" 2>/dev/null; }
+  pulse_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -31,10 +35,17 @@ fail() { echo "FAILED: $*"; exit 1; }
 
 xvfb_start "$work" || fail "Xvfb did not start"
 
-# No PulseAudio reachable: no server address, an empty runtime folder.
-unset PULSE_SERVER
-mkdir -m 700 "$work/run"
-export XDG_RUNTIME_DIR=$work/run
+want="No audio output device found. Check your sound settings."
+if [ "$sound" = no-sink ]; then
+  want="Failed to capture audio. Another app may be using exclusive mode."
+  pulse_start "$work/pulse" 48000 || fail "no sound server"
+  pactl unload-module module-null-sink || fail "the sink stays"
+else
+  # No PulseAudio reachable: no server address, an empty runtime folder.
+  unset PULSE_SERVER
+  mkdir -m 700 "$work/run"
+  export XDG_RUNTIME_DIR=$work/run
+fi
 
 mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
@@ -47,8 +58,8 @@ wine "$exe" </dev/null >"$work/app.out" 2>&1 &
 app_pid=$!
 # The probe reads the box and presses its OK button.
 box=$(wine "$probe" box 30 </dev/null 2>/dev/null | tr -d '\r')
-[ "$box" = "BOX No audio output device found. Check your sound settings." ] ||
-  fail "error box: '$box'; program output: $(cat "$work/app.out")"
+[ "$box" = "BOX $want" ] ||
+  fail "error box: '$box'; debug.log: $(tr -d '\r' <"$logs/debug.log" 2>/dev/null)"
 for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
 wait "$app_pid"
 status=$?

@@ -65,8 +65,7 @@ pa_channel_map channel_map_for(int channels) {
 
 }  // namespace
 
-std::unique_ptr<AudioEndpoint> make_system_audio_endpoint(EndpointMode /*mode*/) {
-  // PulseAudio offers the monitor itself: the test-only mode is not needed here.
+std::unique_ptr<AudioEndpoint> make_system_audio_endpoint() {
   return std::make_unique<PulseEndpoint>();
 }
 

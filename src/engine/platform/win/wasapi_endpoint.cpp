@@ -24,8 +24,8 @@ void release_com(T*& object) {
 
 }  // namespace
 
-std::unique_ptr<AudioEndpoint> make_system_audio_endpoint(EndpointMode mode) {
-  return std::make_unique<WasapiEndpoint>(mode);
+std::unique_ptr<AudioEndpoint> make_system_audio_endpoint() {
+  return std::make_unique<WasapiEndpoint>();
 }
 
 WasapiEndpoint::~WasapiEndpoint() {
@@ -72,8 +72,7 @@ ErrorCode WasapiEndpoint::open_default_device() {
     log_failure("create device enumerator", hr);
     return ErrorCode::NoAudioDevice;
   }
-  const EDataFlow flow = mode_ == EndpointMode::Loopback ? eRender : eCapture;
-  hr = enumerator->GetDefaultAudioEndpoint(flow, eConsole, &device_);
+  hr = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device_);
   enumerator->Release();
   if (FAILED(hr) || device_ == nullptr) {
     log_failure("default endpoint", hr);
@@ -92,9 +91,8 @@ bool WasapiEndpoint::holds_float(const WAVEFORMATEX& format) {
 
 ErrorCode WasapiEndpoint::initialize() {
   if (client_ == nullptr || format_ == nullptr) return ErrorCode::CaptureFailed;
-  const DWORD flags = mode_ == EndpointMode::Loopback ? AUDCLNT_STREAMFLAGS_LOOPBACK : 0;
-  HRESULT hr =
-      client_->Initialize(AUDCLNT_SHAREMODE_SHARED, flags, kBufferDuration, 0, format_, nullptr);
+  HRESULT hr = client_->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_LOOPBACK,
+                                   kBufferDuration, 0, format_, nullptr);
   if (FAILED(hr)) {
     log_failure("initialize loopback", hr);
     return ErrorCode::CaptureFailed;

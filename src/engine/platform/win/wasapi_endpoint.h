@@ -7,11 +7,10 @@
 #include "engine/audio_endpoint.h"
 
 // Shared-mode WASAPI loopback of the default render device (eRender,
-// eConsole), 20 ms buffer, polled through its capture client. The test-only
-// mode opens the default capture device without the loopback flag instead.
+// eConsole), 20 ms buffer, polled through its capture client.
 class WasapiEndpoint final : public AudioEndpoint {
  public:
-  explicit WasapiEndpoint(EndpointMode mode) : mode_(mode) {}
+  WasapiEndpoint() = default;
   ~WasapiEndpoint() override;
   WasapiEndpoint(const WasapiEndpoint&) = delete;
   WasapiEndpoint& operator=(const WasapiEndpoint&) = delete;
@@ -32,7 +31,6 @@ class WasapiEndpoint final : public AudioEndpoint {
   static bool holds_float(const WAVEFORMATEX& format);
   static void log_failure(const char* action, HRESULT hr);
 
-  EndpointMode mode_;
   IMMDevice* device_ = nullptr;
   IAudioClient* client_ = nullptr;
   IAudioCaptureClient* capture_ = nullptr;

@@ -80,7 +80,8 @@ real_menu() {
   for _ in $(seq 200); do grep -q ready "$work/probe.log" && break; sleep 0.1; done
   grep -q ready "$work/probe.log" || fail "the probe did not show its icon: $(cat "$work/probe.log")"
   for _ in $(seq 100); do
-    tray=$(xdotool search --onlyvisible --name "Wine System Tray" | head -1)
+    # wine's tray window has no name: explorer's first visible window.
+    tray=$(xdotool search --onlyvisible --class explorer.exe | sort -n | head -1)
     [ -n "$tray" ] && break
     sleep 0.1
   done
