@@ -73,9 +73,10 @@ grep -q "^Received HELLO from $(netlab_ip 2):[0-9]* — 'Lab Listener' (id=rx-li
 window=$((last - first < 1000 ? 1000 : last - first))
 during=$(value ARRIVALS | tr ' ' '\n' | awk -v a="$first" -v b="$((first + window))" '$1 >= a && $1 <= b' | wc -l)
 echo "flood: $sent datagrams in $((last - first)) ms; $during frames in the $window ms from its start"
-# Sanitizers slow every thread: there the stream must merely go on.
-bar=$((window * 40 / 1000))
-[ -n "${TOVIK_SANITIZED:-}" ] && bar=$((window * 10 / 1000))
+# Only a release build (TOVIK_QUALITY_BARS) is held to the rate; debug and
+# sanitizer builds on a busy machine must merely keep the stream going.
+bar=$((window * 10 / 1000))
+[ -n "${TOVIK_QUALITY_BARS:-}" ] && bar=$((window * 40 / 1000))
 [ "$during" -ge "$bar" ] || fail "$during frames during the flood (want >= $bar)"
 
 # The receiver has gone; strangers' keepalives and PONGs (one from its own
