@@ -12,7 +12,7 @@
 
 namespace {
 
-// The native menu in the notation of test::describe_menu; enabled items only.
+// The native menu in the notation of test::describe_menu; a disabled item is marked.
 std::string describe_native(HMENU menu) {
   std::string out;
   for (int i = 0; i < GetMenuItemCount(menu); ++i) {
@@ -24,11 +24,11 @@ std::string describe_native(HMENU menu) {
     info.cch = 127;
     if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) return out + "|<unreadable>";
     if (!out.empty()) out += '|';
-    if (info.fState & MFS_DISABLED) out += "<disabled>";
     if (info.fType & MFT_SEPARATOR) {
       out += "---";
       continue;
     }
+    if (info.fState & MFS_DISABLED) out += "<disabled>";
     char utf8[512] = {};
     WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
     out += (info.fType & MFT_OWNERDRAW) ? "[QR" : utf8;
