@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/app_data.h"
+#include "app/file_io.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ void append_line(const char* file_name, const char* text) {
   if (!folder || text == nullptr) return;
   std::lock_guard<std::mutex> turn(append_mutex());
   // Text mode: the platform writes the line end (CR LF on Windows).
-  std::ofstream file(join_path(*folder, file_name), std::ios::out | std::ios::app);
+  std::ofstream file(native_path(join_path(*folder, file_name)).c_str(),
+                     std::ios::out | std::ios::app);
   file << text << std::endl;
 }
 
