@@ -1,6 +1,7 @@
 #include "app/shell/shell.h"
 
 #include "app/device_identity.h"
+#include "app/instance_lock.h"
 #include "app/logs.h"
 #include "storage/paired_devices.h"
 #include "storage/settings.h"
@@ -28,6 +29,16 @@ const char* state_display_text(ConnectionState state) {
 Shell::Shell(ShellEnvironment environment) : env_(std::move(environment)) {}
 
 int Shell::run() {
+  // Before anything else: a second Tovik would show a second icon, announce
+  // the same device id with another code and fight over the audio port.
+  if (env_.claim_instance && !env_.claim_instance()) {
+    env_.platform->show_notice(kAlreadyRunningText);
+    return 0;
+  }
+  return run_claimed();
+}
+
+int Shell::run_claimed() {
   debug_log("=== Tovik starting ===");
   debug_log("Creating stream manager...");
   config_.device_name = env_.platform->computer_name();
