@@ -68,6 +68,7 @@ Created<StreamManager> StreamManager::create(const StreamConfig& config,
 
 StreamManager::~StreamManager() {
   stop();
+  on_paused_ = nullptr;
   on_approval_ = nullptr;
   on_state_ = nullptr;
   sink_.reset();
@@ -82,6 +83,8 @@ void StreamManager::set_state_callback(StateCallback callback) { on_state_ = std
 void StreamManager::set_approval_callback(ApprovalCallback callback) {
   on_approval_ = std::move(callback);
 }
+
+void StreamManager::set_pause_callback(PauseCallback callback) { on_paused_ = std::move(callback); }
 
 ErrorCode StreamManager::start() {
   running_ = true;
@@ -151,5 +154,6 @@ void StreamManager::handle_control(tovik::CtrlType type, const unsigned char* pa
     apply_bitrate(static_cast<std::int32_t>(read_be32(payload)));
   } else if (type == tovik::CtrlType::SetPaused && size >= 1 && session_) {
     session_->set_paused(payload[0] != 0);
+    if (on_paused_) on_paused_(payload[0] != 0);
   }
 }

@@ -39,6 +39,7 @@ class StreamManager : public StreamEngine {
 
   void set_state_callback(StateCallback callback) override;
   void set_approval_callback(ApprovalCallback callback) override;
+  void set_pause_callback(PauseCallback callback) override;
   ErrorCode start() override;
   void stop() override;
   // A paused stream keeps its session but sends no audio frames.
@@ -72,4 +73,5 @@ class StreamManager : public StreamEngine {
   StreamCounters counters_;
   StateCallback on_state_;
   ApprovalCallback on_approval_;
+  PauseCallback on_paused_;
 };

@@ -2,9 +2,10 @@
 
 #include "tray/utf8_text.h"
 
-std::u16string compose_tooltip(std::string_view status_text, std::string_view peer_name) {
+std::u16string compose_tooltip(std::string_view status_text, std::string_view peer_name,
+                               bool paused) {
   std::u16string text = u"Tovik \u2014 ";
-  text += utf8_to_utf16_or_empty(status_text);
+  text += paused && status_text == "Connected" ? u"Paused" : utf8_to_utf16_or_empty(status_text);
   if (!peer_name.empty()) {
     text += u" (";
     text += utf8_to_utf16_or_empty(peer_name);

@@ -113,22 +113,23 @@ TEST(TrayIcon, FailedCreateTouchesNoIconAfterwards) {
   EXPECT_EQ(destroyed, 0);
 }
 
-TEST(TrayIcon, LeavingConnectedClearsFiguresAndPause) {
+TEST(TrayIcon, LeavingConnectedClearsFiguresButPauseIsTheSources) {
   auto f = make_tray();
+  bool engine_paused = true;
+  f.tray->set_paused_source([&engine_paused] { return engine_paused; });
   f.tray->set_status("Connected", "");
   f.tray->set_link_stats(12, 128);
-  f.tray->set_paused(true);
   f.tray->set_status("Connected", "");  // staying connected keeps them
   TraySnapshot s = f.tray->snapshot();
   EXPECT_EQ(s.rtt_ms, 12);
   EXPECT_EQ(s.bitrate_kbps, 128);
   EXPECT_TRUE(s.paused);
-  EXPECT_EQ(f.tray->tooltip(), u"Tovik \u2014 Connected");
+  EXPECT_EQ(f.tray->tooltip(), u"Tovik \u2014 Paused");
   f.tray->set_status("Reconnecting...", "");
   s = f.tray->snapshot();
   EXPECT_EQ(s.rtt_ms, 0);
   EXPECT_EQ(s.bitrate_kbps, 0);
-  EXPECT_FALSE(s.paused);
+  EXPECT_TRUE(s.paused);
   EXPECT_EQ(f.tray->menu_model()[0].text, "tovik \u2014 No Receiver");
 }
 
@@ -137,7 +138,6 @@ TEST(TrayIcon, OtherSettersStoreWithoutTouchingTheTooltip) {
   ASSERT_TRUE(f.tray->create({}));
   f.tray->set_link_stats(7, 64);
   f.tray->set_pairing_code("042517");
-  f.tray->set_paused(true);
   AppSettings settings;
   settings.quality = AudioQuality::Low;
   settings.smart_volume = true;
@@ -146,7 +146,7 @@ TEST(TrayIcon, OtherSettersStoreWithoutTouchingTheTooltip) {
   EXPECT_EQ(s.rtt_ms, 7);
   EXPECT_EQ(s.bitrate_kbps, 64);
   EXPECT_EQ(s.pairing_code, "042517");
-  EXPECT_TRUE(s.paused);
+  EXPECT_FALSE(s.paused) << "no source: never paused";
   EXPECT_EQ(s.settings.quality, AudioQuality::Low);
   EXPECT_TRUE(s.settings.smart_volume);
   EXPECT_EQ(f.host->record().tooltips.size(), 1u) << "only the creation tooltip";

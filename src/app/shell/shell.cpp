@@ -53,6 +53,8 @@ int Shell::run_claimed() {
   tray_ = std::make_unique<TrayIcon>(env_.create_tray_host(), env_.menu_options);
   tray_->set_settings(settings_);
   tray_->set_pairing_code(engine_->pairing_code());
+  // The engine's flag is the one paused state; the tray only shows it.
+  tray_->set_paused_source([this] { return engine_->is_paused(); });
   if (!tray_->create(make_tray_callbacks()))
     return fail("Tray icon FAILED", "Failed to create tray icon");
   debug_log("Tray icon created OK");
@@ -61,6 +63,7 @@ int Shell::run_claimed() {
     on_state_changed(state, detail);
   });
   engine_->set_approval_callback([](const std::string&, const std::string&) { return true; });
+  engine_->set_pause_callback([this](bool) { tray_->update_tooltip(); });
 
   debug_log("Starting stream...");
   ErrorCode started = engine_->start();
@@ -114,13 +117,12 @@ TrayCallbacks Shell::make_tray_callbacks() {
   callbacks.on_quit = [this] { engine_->stop(); };
   callbacks.on_disconnect = [this] { engine_->stop(); };
   callbacks.on_toggle_pause = [this] {
-    const bool pause = !engine_->is_paused();
-    if (pause) {
-      engine_->pause();
-    } else {
+    if (engine_->is_paused()) {
       engine_->resume();
+    } else {
+      engine_->pause();
     }
-    tray_->set_paused(pause);
+    tray_->update_tooltip();
   };
   callbacks.on_quality = [this](AudioQuality quality) { choose_quality(quality); };
   callbacks.on_start_with_windows = [this](bool enable) {

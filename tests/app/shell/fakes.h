@@ -53,6 +53,7 @@ class FakeEngine : public StreamEngine {
     ++calls_->stops;
     report(tovik::ConnectionState::Disconnected, "");
   }
+  void set_pause_callback(PauseCallback) override {}
   void pause() override { calls_->paused = true; }
   void resume() override { calls_->paused = false; }
   bool is_paused() const override { return calls_->paused; }
