@@ -48,6 +48,12 @@ Created<StreamManager> StreamManager::create(const StreamConfig& config,
   result.code = capture.code;
   if (result.code != ErrorCode::Ok) return result;
   manager->capture_ = std::move(capture.object);
+  // A format that cannot become 48 kHz stereo fails here, not as silence.
+  if (!CaptureConverter::check_format(manager->capture_->sample_rate(),
+                                      manager->capture_->channels())) {
+    result.code = ErrorCode::CaptureFailed;
+    return result;
+  }
   Created<AudioEncoder> encoder = AudioEncoder::create(options.encoder);
   result.code = encoder.code;
   if (result.code != ErrorCode::Ok) return result;
