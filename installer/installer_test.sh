@@ -2,7 +2,8 @@
 # Silent install and uninstall of Tovik under wine (the test prefix of the
 # Windows build): files, Start-menu shortcut, uninstall entry; the uninstaller
 # removes them and the autostart value and keeps %APPDATA%\Tovik unless
-# /REMOVEUSERDATA is given.
+# /REMOVEUSERDATA is given. The firewall rule command is asked for (elevated)
+# with /FIREWALL only; wine has no firewall, so a stand-in netsh records it.
 # Usage: installer_test.sh <setup .exe> <program packed as tovik.exe>
 set -u
 setup=$1
@@ -45,7 +46,7 @@ wine reg delete "$uninstall_key" /f </dev/null >/dev/null 2>&1
 wine reg delete "$run_key" /v Tovik /f </dev/null >/dev/null 2>&1
 
 install() {
-  wine "$setup" /S </dev/null >/dev/null 2>&1
+  wine "$setup" /S "$@" </dev/null >/dev/null 2>&1
   check "installer exits 0" test $? -eq 0
   check "tovik.exe installed as built" cmp -s "$program" "$inst/tovik.exe"
   check "uninstaller installed" test -f "$inst/uninstall.exe"
@@ -75,6 +76,23 @@ wine "$inst/uninstall.exe" /S /REMOVEUSERDATA </dev/null >/dev/null 2>&1
 check "installation folder removed" wait_gone "$inst"
 check "user data removed on request" wait_gone "$user_data"
 check "autostart value removed" not reg_has "$run_key" Tovik
+
+echo "== the firewall rule, with /FIREWALL only"
+system32=$(unix_path '%SystemRoot%')/system32
+[ -e "$system32/netsh.exe.real" ] || mv "$system32/netsh.exe" "$system32/netsh.exe.real"
+printf '@echo %%*>>"%%TEMP%%\\netsh.log"\r\n' >"$system32/netsh.bat"
+netsh_log="$(unix_path '%TEMP%')/netsh.log"
+rm -f "$netsh_log"
+install
+check "no rule without /FIREWALL" not test -e "$netsh_log"
+install /FIREWALL
+rule="advfirewall firewall add rule name=\"Tovik\" dir=in action=allow program=\"$(winepath -w "$inst/tovik.exe")\" protocol=UDP localport=19483 profile=private"
+check "the rule for tovik.exe on private networks" grep -qxF "$rule" <(tr -d '\r' <"$netsh_log")
+check "the rule is remembered" reg_has "$uninstall_key" FirewallRule
+rm -f "$system32/netsh.bat" "$netsh_log"
+mv "$system32/netsh.exe.real" "$system32/netsh.exe"
+wine "$inst/uninstall.exe" /S </dev/null >/dev/null 2>&1
+wait_gone "$inst"
 
 [ $failures -eq 0 ] && echo PASSED || echo "$failures check(s) failed"
 exit $((failures > 0))

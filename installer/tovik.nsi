@@ -4,10 +4,13 @@
 ; Defines (makensis -D...): TOVIK_VERSION (x.y.z), TOVIK_EXE (the program to
 ; install as tovik.exe), TOVIK_ICON (.ico), TOVIK_OUTFILE (installer path).
 ;
-; Silent use: "tovik-setup.exe /S" installs; "uninstall.exe /S" removes the
-; program, its shortcut, its autostart value and its uninstall entry, and
-; keeps the user's settings and logs in %APPDATA%\Tovik unless /REMOVEUSERDATA
-; is given (in the dialog: the unticked component "Settings and logs").
+; Silent use: "tovik-setup.exe /S" installs; with /FIREWALL it also adds the
+; Windows Firewall rule (the dialog offers it ticked; it asks for
+; administrator rights). "uninstall.exe /S" removes the program, its
+; shortcut, its autostart value and its uninstall entry, and keeps the user's
+; settings and logs in %APPDATA%\Tovik unless /REMOVEUSERDATA is given (in the
+; dialog: the unticked component "Settings and logs"); the dialog also removes
+; the firewall rule it added.
 
 Unicode true
 Target amd64-unicode
@@ -24,6 +27,15 @@ SetCompressor /SOLID lzma
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define TRAY_CLASS "TovikTrayClass"
 !define QUIT_COMMAND 2006
+; The program claims this mutex while it runs, one per user session.
+!define INSTANCE_MUTEX "Local\Tovik.Instance"
+!define SYNCHRONIZE 0x00100000
+; Receivers greet Tovik with unsolicited datagrams on this port.
+!define AUDIO_PORT 19483
+!define FIREWALL_RULE "Tovik"
+!define FIREWALL_HELP "Receivers reach Tovik on UDP port ${AUDIO_PORT}. If none can connect, allow tovik.exe in Windows Firewall for incoming UDP on port ${AUDIO_PORT} on private networks (Windows Security, Firewall && network protection, Allow an app through firewall)."
+
+Var FirewallNote
 
 Name "${PRODUCT}"
 OutFile "${TOVIK_OUTFILE}"
@@ -43,9 +55,11 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" ""
 !define MUI_UNICON "${TOVIK_ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tovik.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed.$\r$\n$\r$\n$FirewallNote"
 !define MUI_COMPONENTSPAGE_NODESC
 
 !insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -53,22 +67,36 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" ""
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; Asks a running Tovik to quit through its own "Quit Tovik" command (so it
-; stops streaming cleanly) and waits up to five seconds for its window to go.
+;  $0 = 1 while a Tovik of this session runs (the program's own check).
+!macro TOVIK_RUNNING
+  System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${INSTANCE_MUTEX}") p .r1'
+  ${If} $1 P<> 0
+    System::Call 'kernel32::CloseHandle(p r1)'
+    StrCpy $0 1
+  ${Else}
+    StrCpy $0 0
+  ${EndIf}
+!macroend
+
+; Asks the running Tovik to quit through its own "Quit Tovik" command (so it
+; stops streaming cleanly) and waits up to five seconds for it to end.
 !macro QUIT_RUNNING_TOVIK un
 Function ${un}quit_running_tovik
-  FindWindow $0 "${TRAY_CLASS}"
+  !insertmacro TOVIK_RUNNING
   ${If} $0 == 0
     Return
   ${EndIf}
-  SendMessage $0 ${WM_COMMAND} ${QUIT_COMMAND} 0 /TIMEOUT=5000
-  StrCpy $1 0
+  FindWindow $2 "${TRAY_CLASS}"
+  ${If} $2 <> 0
+    SendMessage $2 ${WM_COMMAND} ${QUIT_COMMAND} 0 /TIMEOUT=5000
+  ${EndIf}
+  StrCpy $3 0
   ${Do}
     Sleep 100
-    FindWindow $0 "${TRAY_CLASS}"
-    IntOp $1 $1 + 1
+    IntOp $3 $3 + 1
+    !insertmacro TOVIK_RUNNING
     ${If} $0 == 0
-    ${OrIf} $1 >= 50
+    ${OrIf} $3 >= 50
       ${Break}
     ${EndIf}
   ${Loop}
@@ -100,6 +128,18 @@ Section "${PRODUCT}" SecProgram
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; Windows Firewall drops the receivers' greetings unless a rule lets them in;
+; only an administrator can add one, so this asks for elevation. An earlier
+; rule of the same name is replaced, not doubled.
+Section "Let receivers through Windows Firewall (asks for administrator rights)" SecFirewall
+  ClearErrors
+  ExecShellWait "runas" "$SYSDIR\cmd.exe" '/c netsh advfirewall firewall delete rule name="${FIREWALL_RULE}" >nul & netsh advfirewall firewall add rule name="${FIREWALL_RULE}" dir=in action=allow program="$INSTDIR\tovik.exe" protocol=UDP localport=${AUDIO_PORT} profile=private' SW_HIDE
+  ${IfNot} ${Errors}
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "FirewallRule" 1
+    StrCpy $FirewallNote "Windows Firewall lets receivers on private networks reach ${PRODUCT}."
+  ${EndIf}
+SectionEnd
+
 Section "un.${PRODUCT}" UnSecProgram
   SectionIn RO
   Call un.remove_everything
@@ -113,6 +153,12 @@ SectionEnd
 ; uninstaller has finished.
 Function un.remove_everything
   Call un.quit_running_tovik
+  ; Removing the rule asks for elevation again: not without a dialog.
+  ReadRegDWORD $0 HKCU "${UNINSTALL_KEY}" "FirewallRule"
+  ${If} $0 == 1
+  ${AndIfNot} ${Silent}
+    ExecShellWait "runas" "$SYSDIR\netsh.exe" 'advfirewall firewall delete rule name="${FIREWALL_RULE}"' SW_HIDE
+  ${EndIf}
   SetShellVarContext current
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   ; The autostart value would otherwise point at a program that is gone.
@@ -124,6 +170,18 @@ Function un.remove_everything
   Delete "$INSTDIR\tovik.exe"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
+FunctionEnd
+
+Function .onInit
+  StrCpy $FirewallNote "${FIREWALL_HELP}"
+  ; No elevation prompt in a silent install unless it is asked for.
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/FIREWALL" $1
+  ${If} ${Silent}
+  ${AndIf} ${Errors}
+    SectionSetFlags ${SecFirewall} 0
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit

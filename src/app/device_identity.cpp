@@ -6,12 +6,13 @@
 
 #include "app/app_data.h"
 #include "app/atomic_file.h"
+#include "app/file_io.h"
 
 namespace {
 
 // The first line of the file, at most 127 bytes, up to its first NUL.
 std::string read_first_line(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
+  std::FILE* file = open_file(path, "r");
   if (file == nullptr) return "";
   char buffer[128] = {};
   if (std::fgets(buffer, sizeof buffer, file) == nullptr) buffer[0] = '\0';

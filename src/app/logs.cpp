@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/app_data.h"
-#include "app/atomic_file.h"
+#include "app/file_io.h"
 #include "app/log_bursts.h"
 
 namespace {
@@ -48,7 +48,7 @@ std::int64_t now_ms() {
 
 // The one place a log is opened. Text mode: the platform writes the line
 // end (CR LF on Windows).
-std::FILE* open_log(const std::string& path) { return std::fopen(path.c_str(), "a"); }
+std::FILE* open_log(const std::string& path) { return open_file(path, "a"); }
 
 // Appends the lines; a line that would take the log past its cap first
 // turns it into the previous file (replacing the one before), so a log and

@@ -3,8 +3,9 @@
 #include <speex/speex_resampler.h>
 
 #include <algorithm>
+#include <cstdio>
 
-#include "engine/audio_capture_callback.h"
+#include "app/logs.h"
 
 namespace {
 
@@ -13,15 +14,34 @@ namespace {
 constexpr std::size_t kChunkOutputFrames = 1024;
 // Room for the resampler's rounding on top of the nominal output.
 constexpr std::size_t kOutputSlack = 64;
+constexpr std::size_t kStereoFrameBytes = 2 * sizeof(float);
+
+bool convertible(int rate, int channels) {
+  return rate >= CaptureConverter::kMinRate && rate <= CaptureConverter::kMaxRate &&
+         channels >= 1 && channels <= CaptureConverter::kMaxChannels;
+}
 
 }  // namespace
 
+bool CaptureConverter::check_format(int device_rate, int device_channels) {
+  if (convertible(device_rate, device_channels)) return true;
+  char line[kLogLineSize];
+  std::snprintf(line, sizeof line,
+                "capture: convert: %d Hz with %d channels cannot be converted to 48000 Hz stereo",
+                device_rate, device_channels);
+  debug_log(line);
+  return false;
+}
+
 CaptureConverter::CaptureConverter(AudioRing& ring, int device_rate, int device_channels)
     : ring_(ring), rate_(device_rate), channels_(device_channels) {
-  if (device_rate <= 0 || device_channels <= 0) return;
+  if (!convertible(device_rate, device_channels)) return;
   passthrough_ = device_rate == kRingRate && device_channels == 2;
   ready_ = true;
-  if (passthrough_) return;
+  if (passthrough_) {
+    chunk_frames_ = kMaxRingWriteBytes / kStereoFrameBytes;
+    return;
+  }
   for (SpeakerRole role : speaker_layout(device_channels)) gains_.push_back(stereo_gains(role));
   chunk_frames_ = std::max<std::size_t>(
       1, kChunkOutputFrames * static_cast<std::size_t>(device_rate) / kRingRate);
@@ -46,27 +66,27 @@ CaptureConverter::~CaptureConverter() {
 
 void CaptureConverter::on_audio_captured(const float* data, std::uint64_t frames, int sample_rate,
                                          int channels) {
-  if (!ready_ || sample_rate != rate_ || channels != channels_) return;
-  if (passthrough_) {
-    ::on_audio_captured(ring_, data, frames, sample_rate, channels);
-    return;
-  }
-  if (captured_packet_bytes(data, frames, channels) == 0) return;
-  const std::size_t total = static_cast<std::size_t>(frames);
-  for (std::size_t done = 0; done < total; done += chunk_frames_) {
-    const std::size_t n = std::min(chunk_frames_, total - done);
-    convert_chunk(data + done * static_cast<std::size_t>(channels_), n);
+  if (!ready_ || data == nullptr || sample_rate != rate_ || channels != channels_) return;
+  // The limits bound what enters the ring, never the device's packet.
+  const std::size_t stride = static_cast<std::size_t>(channels_);
+  for (std::uint64_t done = 0; done < frames; done += chunk_frames_) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk_frames_, frames - done));
+    convert_chunk(data + static_cast<std::size_t>(done) * stride, n);
   }
 }
 
 void CaptureConverter::convert_chunk(const float* data, std::size_t frames) {
+  if (passthrough_) {
+    ring_.write(data, frames * kStereoFrameBytes);
+    return;
+  }
   const float* stereo = data;
   if (channels_ != 2) {
     down_mix(data, frames);
     stereo = stereo_.data();
   }
   if (resampler_ == nullptr) {
-    ring_.write(stereo, frames * 2 * sizeof(float));
+    ring_.write(stereo, frames * kStereoFrameBytes);
     return;
   }
   resample_into_ring(stereo, frames);
@@ -94,7 +114,7 @@ void CaptureConverter::resample_into_ring(const float* stereo, std::size_t frame
     spx_uint32_t out_len = static_cast<spx_uint32_t>(out_capacity_);
     speex_resampler_process_interleaved_float(resampler_, stereo + 2 * used, &in_len,
                                               resampled_.data(), &out_len);
-    if (out_len > 0) ring_.write(resampled_.data(), out_len * 2 * sizeof(float));
+    if (out_len > 0) ring_.write(resampled_.data(), out_len * kStereoFrameBytes);
     if (in_len == 0 && out_len == 0) break;  // nothing moves: never spin
     used += in_len;
   }

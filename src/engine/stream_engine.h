@@ -16,6 +16,7 @@ class StreamEngine {
   using ApprovalCallback = std::function<bool(const std::string&, const std::string&)>;
   using RefusalCallback = std::function<void(const tovik::RefusedHello&)>;
   using PairedCallback = std::function<void(const std::string& id, const std::string& name)>;
+  using PauseCallback = std::function<void(bool paused)>;
 
   virtual ~StreamEngine() = default;
   // Both are set before start; the state callback is looked up at each report.
@@ -26,11 +27,16 @@ class StreamEngine {
   // remembered (by its id) connected.
   virtual void set_refusal_callback(RefusalCallback callback) = 0;
   virtual void set_paired_callback(PairedCallback callback) = 0;
+  // Called on the session's thread after the receiver paused or resumed the
+  // stream (CTRL SetPaused); set before start.
+  virtual void set_pause_callback(PauseCallback callback) = 0;
   // Starts session, capture and streaming; InternalError when the audio
   // socket cannot be bound.
   virtual ErrorCode start() = 0;
   // Stops everything and reports Disconnected; may be called any number of times.
   virtual void stop() = 0;
+  // The one paused state: while it is set no audio frames are sent, whoever
+  // set it (the tray or the receiver), across time-outs and reconnections.
   virtual void pause() = 0;
   virtual void resume() = 0;
   virtual bool is_paused() const = 0;

@@ -48,6 +48,12 @@ Created<StreamManager> StreamManager::create(const StreamConfig& config,
   result.code = capture.code;
   if (result.code != ErrorCode::Ok) return result;
   manager->capture_ = std::move(capture.object);
+  // A format that cannot become 48 kHz stereo fails here, not as silence.
+  if (!CaptureConverter::check_format(manager->capture_->sample_rate(),
+                                      manager->capture_->channels())) {
+    result.code = ErrorCode::CaptureFailed;
+    return result;
+  }
   Created<AudioEncoder> encoder = AudioEncoder::create(options.encoder);
   result.code = encoder.code;
   if (result.code != ErrorCode::Ok) return result;
@@ -69,6 +75,7 @@ Created<StreamManager> StreamManager::create(const StreamConfig& config,
 
 StreamManager::~StreamManager() {
   stop();
+  on_paused_ = nullptr;
   on_approval_ = nullptr;
   on_state_ = nullptr;
   on_refusal_ = nullptr;
@@ -93,6 +100,8 @@ void StreamManager::set_refusal_callback(RefusalCallback callback) {
 void StreamManager::set_paired_callback(PairedCallback callback) {
   on_paired_ = std::move(callback);
 }
+
+void StreamManager::set_pause_callback(PauseCallback callback) { on_paused_ = std::move(callback); }
 
 ErrorCode StreamManager::start() {
   running_ = true;
@@ -164,5 +173,6 @@ void StreamManager::handle_control(tovik::CtrlType type, const unsigned char* pa
     apply_bitrate(static_cast<std::int32_t>(read_be32(payload)));
   } else if (type == tovik::CtrlType::SetPaused && size >= 1 && session_) {
     session_->set_paused(payload[0] != 0);
+    if (on_paused_) on_paused_(payload[0] != 0);
   }
 }

@@ -41,6 +41,7 @@ class StreamManager : public StreamEngine {
   void set_approval_callback(ApprovalCallback callback) override;
   void set_refusal_callback(RefusalCallback callback) override;
   void set_paired_callback(PairedCallback callback) override;
+  void set_pause_callback(PauseCallback callback) override;
   ErrorCode start() override;
   void stop() override;
   // A paused stream keeps its session but sends no audio frames.
@@ -76,4 +77,5 @@ class StreamManager : public StreamEngine {
   ApprovalCallback on_approval_;
   RefusalCallback on_refusal_;
   PairedCallback on_paired_;
+  PauseCallback on_paused_;
 };

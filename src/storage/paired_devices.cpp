@@ -1,6 +1,7 @@
 #include "storage/paired_devices.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/atomic_file.h"
 #include "storage/flat_json.h"
@@ -59,13 +60,23 @@ void merge_paired_device(std::vector<PairedDevice>& devices, const PairedDevice&
 }
 
 void trim_paired_devices(std::vector<PairedDevice>& devices, std::size_t limit) {
-  auto older = [](const PairedDevice& a, const PairedDevice& b) {
-    return a.timestamp < b.timestamp;
-  };
-  while (devices.size() > limit) {
-    // min_element returns the first of equal smallest values.
-    devices.erase(std::min_element(devices.begin(), devices.end(), older));
+  if (devices.size() <= limit) return;
+  // The entries to drop are the `drop` smallest by (timestamp, position):
+  // one selection finds the cut, one pass keeps the rest in order. Linear,
+  // where removing the oldest one at a time was quadratic.
+  const std::size_t drop = devices.size() - limit;
+  using Key = std::pair<std::int64_t, std::size_t>;
+  std::vector<Key> keys(devices.size());
+  for (std::size_t i = 0; i < devices.size(); ++i) keys[i] = {devices[i].timestamp, i};
+  std::nth_element(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(drop - 1), keys.end());
+  const Key cut = keys[drop - 1];
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    if (Key{devices[i].timestamp, i} <= cut) continue;
+    if (kept != i) devices[kept] = std::move(devices[i]);
+    ++kept;
   }
+  devices.resize(kept);
 }
 
 std::string format_paired_devices(const std::vector<PairedDevice>& devices) {

@@ -71,7 +71,9 @@ bool SessionTransport::open_audio_socket() {
     connection_log("Failed to create audio socket");
     return false;
   }
-  socket_.set_reuse_address(true);
+  // The audio port is ours alone: a second Tovik (another user's session)
+  // must fail to start, not receive half of the receivers' datagrams.
+  socket_.set_exclusive_address();
   const bool transmitter = role_ == SessionRole::Transmitter;
   const std::uint16_t port = transmitter ? config_.audio_port : 0;
   if (!socket_.bind(kIpv4Any, port)) {

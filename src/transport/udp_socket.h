@@ -36,6 +36,10 @@ class UdpSocket {
   bool is_open() const;
   // Option setters; failures are not reported.
   void set_reuse_address(bool on);
+  // Before bind: no other socket may share the port, whatever it asks for
+  // (SO_EXCLUSIVEADDRUSE on Windows; on POSIX a socket without
+  // SO_REUSEADDR is exclusive already, so nothing is set).
+  void set_exclusive_address();
   void set_broadcast(bool on);
   void set_receive_timeout_ms(int milliseconds);
   // Binds to ip:port (host order); false on failure.

@@ -30,7 +30,6 @@ void TrayIcon::set_status(const std::string& status_text, const std::string& pee
     if (status_text != "Connected") {
       state_.rtt_ms = 0;
       state_.bitrate_kbps = 0;
-      state_.paused = false;
     }
   }
   update_tooltip();
@@ -47,9 +46,8 @@ void TrayIcon::set_pairing_code(const std::string& code) {
   state_.pairing_code = code;
 }
 
-void TrayIcon::set_paused(bool paused) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  state_.paused = paused;
+void TrayIcon::set_paused_source(std::function<bool()> source) {
+  paused_source_ = std::move(source);
 }
 
 void TrayIcon::set_settings(const AppSettings& settings) {
@@ -62,23 +60,22 @@ void TrayIcon::show_notice(const std::string& text) {
 }
 
 void TrayIcon::update_tooltip() {
-  std::string status;
-  std::string peer;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    status = state_.status_text;
-    peer = state_.peer_name;
-  }
   // Two threads may report states at once; the last composed text must be
-  // the last one the host shows, so compose and hand over as one step.
+  // the last one the host shows, so read, compose and hand over as one step.
   std::lock_guard<std::mutex> lock(tooltip_mutex_);
-  tooltip_ = compose_tooltip(status, peer);
+  const TraySnapshot state = snapshot();
+  tooltip_ = compose_tooltip(state.status_text, state.peer_name, state.paused);
   if (created_) host_->set_tooltip(tooltip_);
 }
 
 TraySnapshot TrayIcon::snapshot() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return state_;
+  TraySnapshot copy;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    copy = state_;
+  }
+  copy.paused = paused_source_ && paused_source_();
+  return copy;
 }
 
 std::u16string TrayIcon::tooltip() const {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,16 +29,21 @@ class TrayIcon : public TrayHostSink {
   // Runs the host's loop until the Quit command.
   void run_message_loop();
 
+  // Where the paused state is read, at every menu, panel and tooltip: the
+  // engine's own flag, so that what the tray shows is what is sent, whoever
+  // paused. Set before create; without one the tray shows "not paused".
+  void set_paused_source(std::function<bool()> source);
+
   // Stores both texts (UTF-8); any status but exactly "Connected" also
-  // clears rtt, bitrate and paused. Refreshes the tooltip.
+  // clears rtt and bitrate. Refreshes the tooltip.
   void set_status(const std::string& status_text, const std::string& peer_name);
   void set_link_stats(std::int32_t rtt_ms, std::int32_t bitrate_kbps);
   void set_pairing_code(const std::string& code);
-  void set_paused(bool paused);
   void set_settings(const AppSettings& settings);
   // Shows `text` (UTF-8) as news from "Tovik" once the icon exists; any thread.
   void show_notice(const std::string& text);
-  // Recomposes the tooltip from status and peer and hands it to the host.
+  // Recomposes the tooltip from status, peer and the paused state and hands
+  // it to the host; call it when the paused state has changed.
   void update_tooltip();
 
   // A copy of the display state.
@@ -56,10 +62,11 @@ class TrayIcon : public TrayHostSink {
   std::unique_ptr<TrayHost> host_;
   MenuOptions options_;
   TrayCallbacks callbacks_;
+  std::function<bool()> paused_source_;
   std::atomic<bool> created_{false};
 
   mutable std::mutex mutex_;  // guards state_, held only while copying
-  TraySnapshot state_;
+  TraySnapshot state_;        // its `paused` is unused: the source decides
 
   mutable std::mutex tooltip_mutex_;  // serialises compose + set_tooltip
   std::u16string tooltip_;

@@ -1,8 +1,8 @@
 # A private PulseAudio daemon for end-to-end tests, sourced by test scripts:
 #   pulse_require                  exit 77 unless the tools are installed
 #   pulse_start DIR RATE [CHANNELS] daemon with a null sink (the default) at RATE
-#                                  Hz with CHANNELS channels (2)
-#   pulse_play_tone FREQ AMPLITUDE a long tone into the sink
+#                                  Hz with CHANNELS channels (1, 2, 6 or 8; 2)
+#   pulse_play_tone FREQ AMPLITUDE a long tone into the sink's front speakers
 #   pulse_stop                     stop everything started here (by PID)
 # The daemon listens on a unix socket only; PULSE_SERVER is exported.
 PULSE_PIDS=()
@@ -17,15 +17,25 @@ pulse_require() {
   done
 }
 
+# The channel map of a sink with $1 channels.
+pulse_channel_map() {
+  case $1 in
+    1) echo mono ;;
+    6) echo front-left,front-right,front-center,lfe,rear-left,rear-right ;;
+    8) echo front-left,front-right,front-center,lfe,rear-left,rear-right,side-left,side-right ;;
+    *) echo front-left,front-right ;;
+  esac
+}
+
 pulse_start() {
   local dir=$1 rate=$2 channels=${3:-2}
-  PULSE_DIR=$dir
+  PULSE_DIR=$dir PULSE_RATE=$rate PULSE_CHANNELS=$channels
   mkdir -p "$dir"
   mkdir -m 700 "$dir/run" "$dir/pr" "$dir/ps" "$dir/home"
   export XDG_RUNTIME_DIR=$dir/run PULSE_RUNTIME_PATH=$dir/pr PULSE_STATE_PATH=$dir/ps
   cat >"$dir/ci.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/pulse.sock
-load-module module-null-sink sink_name=ci_sink rate=$rate channels=$channels
+load-module module-null-sink sink_name=ci_sink rate=$rate channels=$channels channel_map=$(pulse_channel_map "$channels")
 set-default-sink ci_sink
 PA
   HOME=$dir/home pulseaudio -n -F "$dir/ci.pa" --daemonize=no --exit-idle-time=-1 \
@@ -45,9 +55,14 @@ PA
 }
 
 pulse_play_tone() {
-  local freq=$1 amplitude=$2
-  sox -n -r 48000 -c 2 -b 16 "$PULSE_DIR/tone.wav" synth 60 sine "$freq" vol "$amplitude"
-  paplay -d ci_sink "$PULSE_DIR/tone.wav" &
+  local freq=$1 amplitude=$2 remix="1 1" silent
+  # The tone on the front speakers only (the one of a mono sink), silence on
+  # the others.
+  [ "$PULSE_CHANNELS" = 1 ] && remix=1
+  for ((silent = 2; silent < PULSE_CHANNELS; silent++)); do remix+=" 0"; done
+  sox -n -r "$PULSE_RATE" -c "$PULSE_CHANNELS" -b 16 "$PULSE_DIR/tone.wav" synth 60 sine "$freq" \
+    vol "$amplitude" remix $remix
+  paplay -d ci_sink --channel-map="$(pulse_channel_map "$PULSE_CHANNELS")" "$PULSE_DIR/tone.wav" &
   PULSE_PIDS+=($!)
 }
 

@@ -4,6 +4,8 @@
 #   - beside its desktop module it shows the Qt tray: the module and Qt are
 #     mapped, no pairing code is printed, and SIGTERM (a logout) goes
 #     through "Quit Tovik": exit 0 and the shutdown line in debug.log;
+#   - a second start beside it, tray or terminal, is told "Tovik is already
+#     running." and ends at once;
 #   - copied away from its module it says why, and runs in the terminal.
 #   tovik_desktop.sh <tovik>
 set -u
@@ -49,6 +51,11 @@ run_until_term() {
   pid=${NETLAB_PIDS[-1]}
   wait_for_line "$folder/Tovik/debug.log" "Stream started OK - entering message loop"
   cp "/proc/$pid/maps" "$folder/maps" 2>/dev/null
+  netlab_exec 1 timeout 20 env APPDATA="$folder" "$program" >"$folder/second-tray" 2>&1
+  echo "tray $?" >"$folder/second"
+  netlab_exec 1 timeout 20 env APPDATA="$folder" "$program" --headless \
+    >"$folder/second-terminal" 2>&1
+  echo "terminal $?" >>"$folder/second"
   kill -TERM "$pid"
   wait "$pid"
   echo $? >"$folder/status"
@@ -60,6 +67,12 @@ grep -q '/tovik-desktop\.so$' "$work/desktop/maps" || fail "the desktop module i
 grep -q 'libQt5Widgets' "$work/desktop/maps" || fail "Qt is not loaded on a desktop"
 grep -q '^Pairing code: ' "$work/desktop/out" && fail "the desktop run printed the terminal's code"
 [ "$(cat "$work/desktop/status")" = 0 ] || fail "exit $(cat "$work/desktop/status") after SIGTERM"
+[ "$(cat "$work/desktop/second")" = $'tray 0\nterminal 0' ] ||
+  fail "second starts: $(cat "$work/desktop/second")"
+for mode in tray terminal; do
+  [ "$(cat "$work/desktop/second-$mode")" = "Tovik: Tovik is already running." ] ||
+    fail "second start ($mode): '$(cat "$work/desktop/second-$mode")'"
+done
 grep -qxF "Tray icon created OK" "$work/desktop/Tovik/debug.log" || fail "no tray icon on the desktop"
 grep -qxF "=== Tovik shutting down ===" "$work/desktop/Tovik/debug.log" ||
   fail "SIGTERM did not go through Quit"

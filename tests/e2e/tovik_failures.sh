@@ -3,7 +3,10 @@
 # announce itself if it got that far):
 #   - no sound server: the error text on stderr, exit 1, debug.log ends with
 #     "StreamManager::create FAILED";
-#   - audio port 19483 held by another socket: "Internal error..." and exit 1;
+#   - a second start in the session is told "Tovik is already running." and
+#     ends at once; another user's Tovik (its own runtime and storage
+#     folders) fails on the audio port 19483 instead of sharing it:
+#     "Internal error..." and exit 1;
 #   - no APPDATA, XDG_CONFIG_HOME or HOME: it still runs, and writes nothing.
 #   tovik_failures.sh <tovik>
 set -u
@@ -32,25 +35,34 @@ grep -qxF "Tovik - Error: No audio output device found. Check your sound setting
 
 pulse_start "$work/pulse" 48000 || { fail "no sound server for the next cases"; finish; }
 
-# The audio port is taken (a socket without address reuse holds it).
-netlab_spawn 1 "$work/holder.out" python3 -c '
-import socket, time
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-s.bind(("0.0.0.0", 19483))
-print("held", flush=True)
-time.sleep(30)'
-holder=${NETLAB_PIDS[-1]}
-wait_for_line "$work/holder.out" held
-netlab_exec 1 env APPDATA="$work/a" "$tovik" --headless >"$work/busy.out" 2>"$work/busy.err"
+# One Tovik per session: a second start is told and ends at once. Another
+# user's Tovik (its own runtime and storage folders) finds the audio port
+# taken, since it is bound without address reuse: "Internal error..." and
+# exit 1.
+netlab_spawn 1 "$work/first.out" env APPDATA="$work/a" "$tovik" --headless
+first=${NETLAB_PIDS[-1]}
+wait_for_line "$work/first.out" "Status: Searching..."
+# Bounded: without the claim a second Tovik would simply run.
+netlab_exec 1 timeout 20 env APPDATA="$work/a" "$tovik" --headless >"$work/second.out" \
+  2>"$work/second.err"
 status=$?
-kill "$holder"; wait "$holder" 2>/dev/null; NETLAB_PIDS=()
-[ "$status" = 1 ] || fail "busy port: exit $status, want 1"
-grep -qxF "Tovik - Error: Internal error. Please report this bug." "$work/busy.err" ||
-  fail "busy port: stderr was '$(cat "$work/busy.err")'"
-[ "$(tail -n 1 "$work/a/Tovik/debug.log")" = "Stream start FAILED" ] ||
-  fail "debug.log does not end with the start failure"
-grep -qxF "Failed to bind audio socket to port 19483" "$work/a/Tovik/connection.log" ||
-  fail "connection.log lacks the bind failure"
+[ "$status" = 0 ] || fail "second start: exit $status, want 0"
+grep -qxF "Tovik: Tovik is already running." "$work/second.err" || fail "second start was not told"
+[ -s "$work/second.out" ] && fail "the second start went on: $(cat "$work/second.out")"
+mkdir -m 700 "$work/run-b" && mkdir "$work/b"
+netlab_exec 1 timeout 20 env XDG_RUNTIME_DIR="$work/run-b" APPDATA="$work/b" "$tovik" --headless \
+  >/dev/null 2>"$work/other.err"
+status=$?
+[ "$status" = 1 ] || fail "another user's start: exit $status, want 1"
+grep -qxF "Tovik - Error: Internal error. Please report this bug." "$work/other.err" ||
+  fail "another user's start: stderr was '$(cat "$work/other.err")'"
+[ "$(tail -n 1 "$work/b/Tovik/debug.log")" = "Stream start FAILED" ] ||
+  fail "another user's debug.log does not end with the start failure"
+grep -qxF "Failed to bind audio socket to port 19483" "$work/b/Tovik/connection.log" ||
+  fail "another user's connection.log lacks the bind failure"
+kill -INT "$first"
+wait "$first"
+NETLAB_PIDS=()
 
 # No storage base at all: runs, quits on SIGINT, leaves no file anywhere.
 mkdir -p "$work/cwd"

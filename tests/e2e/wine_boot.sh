@@ -19,5 +19,8 @@ wine_appdata() { echo "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Tovik
 
 wine_shutdown() {
   wineserver -k </dev/null >/dev/null 2>&1
+  # A client that came before our server was ready may have started another,
+  # which the prefix then names: end ours by its PID too, or this waits forever.
+  kill "$WINE_SERVER_PID" 2>/dev/null
   wait "$WINE_SERVER_PID"
 }

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "signal_analysis.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -45,9 +47,6 @@ TEST(CaptureConverter, FortyEightKilohertzStereoPassesUntouched) {
   const std::vector<float> samples = {0.1f, -0.2f, 0.3f, -0.4f};
   converter.on_audio_captured(samples.data(), 2, 48000, 2);
   EXPECT_EQ(ring_contents(*ring), samples);
-  std::vector<float> big(2 * 4097, 0.5f);
-  converter.on_audio_captured(big.data(), 4097, 48000, 2);
-  EXPECT_EQ(ring->write_pos(), 16u);
 }
 
 TEST(CaptureConverter, ResamplingKeepsFrequencyAndLevel) {
@@ -127,9 +126,47 @@ TEST(CaptureConverter, DropsPacketsItWasNotPreparedFor) {
   converter.on_audio_captured(samples.data(), 441, 48000, 2);
   converter.on_audio_captured(samples.data(), 441, 44100, 1);
   converter.on_audio_captured(nullptr, 441, 44100, 2);
-  std::vector<float> big(2 * 4097, 0.5f);
-  converter.on_audio_captured(big.data(), 4097, 44100, 2);
   EXPECT_EQ(ring->write_pos(), 0u);
   CaptureConverter broken(*ring, 0, 2);
   EXPECT_FALSE(broken.ready());
+}
+
+// 10 ms packets of 192 kHz 5.1 and 7.1 are 46,080 and 61,440 bytes, more than
+// one ring write: they must come out as the tone that went into the fronts.
+TEST(CaptureConverter, LargeSurroundPacketsConvertWhole) {
+  for (int channels : {6, 8}) {
+    auto ring = std::make_unique<AudioRing>();
+    CaptureConverter converter(*ring, 192000, channels);
+    ASSERT_TRUE(converter.ready());
+    const auto mono = test::sine(1000, 0.5, 192000, 1920 * 20, 1);
+    std::vector<float> signal(mono.size() * static_cast<std::size_t>(channels), 0.0f);
+    for (std::size_t f = 0; f < mono.size(); ++f) {
+      signal[f * channels] = signal[f * channels + 1] = mono[f];
+    }
+    EXPECT_EQ(1920 * channels * sizeof(float), channels == 6 ? 46080u : 61440u);
+    const auto out = feed(*ring, converter, signal, 192000, channels, 1920);
+    EXPECT_NEAR(static_cast<double>(out.size() / 2), 480.0 * 20, 60.0) << channels;
+    const std::vector<float> steady(out.begin() + 2 * 1000, out.end() - 2 * 200);
+    for (int side = 0; side < 2; ++side) {
+      const auto samples = test::channel_of(steady, 2, side);
+      EXPECT_NEAR(test::zero_crossing_frequency(samples, 48000), 1000.0, 1.0) << channels;
+      EXPECT_NEAR(test::rms(samples), 0.5 / 1.41421356, 0.01) << channels;
+    }
+  }
+  auto ring = std::make_unique<AudioRing>();
+  CaptureConverter stereo(*ring, 48000, 2);
+  std::vector<float> long_packet(2 * 10000, 0.25f);
+  stereo.on_audio_captured(long_packet.data(), 10000, 48000, 2);
+  EXPECT_EQ(ring->write_pos(), 80000u);
+}
+
+TEST(CaptureConverter, FormatsOutsideTheConvertibleRangeAreRefused) {
+  test::AppDataScope app_data;  // refusals are logged
+  auto ring = std::make_unique<AudioRing>();
+  for (auto [rate, channels, ok] :
+       {std::tuple(768000, 64, true), std::tuple(1000, 1, true), std::tuple(999, 2, false),
+        std::tuple(768001, 2, false), std::tuple(48000, 0, false), std::tuple(48000, 65, false)}) {
+    EXPECT_EQ(CaptureConverter::check_format(rate, channels), ok) << rate << "/" << channels;
+    EXPECT_EQ(CaptureConverter(*ring, rate, channels).ready(), ok) << rate << "/" << channels;
+  }
 }

@@ -66,6 +66,10 @@ TEST(StreamManager, CreateFailuresReturnTheirCodesAndNoManager) {
   EXPECT_EQ(not_float.code, ErrorCode::CaptureFailed);
   EXPECT_FALSE(not_float.manager);
 
+  FakeEndpointConfig unconvertible;
+  unconvertible.format.sample_rate = 500;
+  EXPECT_EQ(make_rig(announcements, unconvertible).code, ErrorCode::CaptureFailed);
+
   EncoderConfig broken;
   broken.sample_rate = 12345;  // Opus refuses it
   Rig codec = make_rig(announcements, {}, broken);

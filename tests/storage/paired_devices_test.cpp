@@ -161,10 +161,3 @@ TEST_F(PairedDevicesFile, UnwritableFolderChangesNothingAndReportsNothing) {
   add_paired_device({"a", "a", 1});
   EXPECT_EQ(test::read_file_bytes(app_data_.tovik_path()), "not a folder");
 }
-
-TEST_F(PairedDevicesFile, AFailedWriteKeepsTheOldFile) {
-  add_paired_device({"a", "a", 1});
-  std::filesystem::create_directory(path() + ".tmp");
-  add_paired_device({"b", "b", 2});
-  EXPECT_EQ(stored(), file_bytes({entry("a", "a", 1)}));
-}

@@ -115,17 +115,3 @@ TEST(Settings, UnwritableFolderChangesNothingAndReportsNothing) {
   EXPECT_EQ(test::read_file_bytes(app_data.tovik_path()), "a file, not a folder");
   EXPECT_EQ(load_settings().quality, AudioQuality::Auto);
 }
-
-TEST(Settings, AFailedWriteKeepsTheOldFile) {
-  test::AppDataScope app_data;
-  const std::string path = app_data.tovik_path("settings.json");
-  const std::string old =
-      line(R"({"quality":"medium","start_with_windows":false,"smart_volume":false})");
-  test::write_file_bytes(path, old);
-  // The temporary file cannot be created where a folder of its name stands.
-  std::error_code ignored;
-  std::filesystem::create_directory(path + ".tmp", ignored);
-  save_settings(AppSettings{AudioQuality::Low, true, true});
-  EXPECT_EQ(test::read_file_bytes(path), old);
-  EXPECT_EQ(load_settings().quality, AudioQuality::Medium);
-}

@@ -106,17 +106,23 @@ TEST(TrayIcon, AFailedCreateTouchesNoIconAfterwards) {
   EXPECT_EQ(f.destroyed, 0);
 }
 
-TEST(TrayIcon, LeavingConnectedClearsFiguresAndPause) {
+TEST(TrayIcon, LeavingConnectedClearsFiguresButPauseIsTheEngines) {
   Fixture f;
+  bool engine_paused = true;
+  f.tray->set_paused_source([&engine_paused] { return engine_paused; });
   f.tray->set_status("Connected", "");
   f.tray->set_link_stats(12, 128);
-  f.tray->set_paused(true);
   f.tray->set_status("Connected", "");  // staying connected keeps them
   TraySnapshot s = f.tray->snapshot();
   EXPECT_EQ(std::make_tuple(s.rtt_ms, s.bitrate_kbps, s.paused), std::make_tuple(12, 128, true));
+  EXPECT_EQ(f.tray->tooltip(), u"Tovik \u2014 Paused");
   f.tray->set_status("Reconnecting...", "");
   s = f.tray->snapshot();
-  EXPECT_EQ(std::make_tuple(s.rtt_ms, s.bitrate_kbps, s.paused), std::make_tuple(0, 0, false));
+  EXPECT_EQ(std::make_tuple(s.rtt_ms, s.bitrate_kbps, s.paused), std::make_tuple(0, 0, true));
+  engine_paused = false;
+  EXPECT_FALSE(f.tray->snapshot().paused);
+  Fixture unsourced;
+  EXPECT_FALSE(unsourced.tray->snapshot().paused) << "no source: never paused";
 }
 
 TEST(CommandDispatch, EachIdReachesItsSlotAndTogglesNegateTheStoredFlags) {

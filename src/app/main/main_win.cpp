@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "app/instance_lock.h"
 #include "app/main/engine_factory.h"
 #include "app/shell/platform/win/win32_platform_services.h"
 #include "app/shell/shell.h"
@@ -13,12 +14,14 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   install_terminate_handler();
+  InstanceLock one_instance;  // held until the process ends
   Win32PlatformServices services;
   std::unique_ptr<AutostartEntry> autostart = make_system_autostart();
 
   ShellEnvironment env;
   env.platform = &services;
   env.autostart = autostart.get();
+  env.claim_instance = [&one_instance] { return one_instance.claim(); };
   env.executable_path = running_executable_path();
   env.create_engine = create_stream_engine;
   env.create_tray_host = [instance] { return std::make_unique<Win32TrayHost>(instance); };

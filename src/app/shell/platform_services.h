@@ -15,6 +15,10 @@ class PlatformServices {
   // box captioned "Tovik - Error" with an error icon on Windows, a dialog or
   // stderr elsewhere. `text` is UTF-8.
   virtual void show_error(const std::string& text) = 0;
+  // Tells the user something that needs no answer (a second start of Tovik):
+  // a message box captioned "Tovik" with an information icon on Windows; on
+  // Linux stderr and, on a desktop, a notification. `text` is UTF-8.
+  virtual void show_notice(const std::string& text) = 0;
   // Puts `text` on the clipboard as plain text.
   virtual void copy_to_clipboard(const std::string& text) = 0;
   // Calendar time in seconds since 1970-01-01 UTC.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/device_identity.h"
+#include "app/instance_lock.h"
 #include "app/logs.h"
 #include "storage/paired_devices.h"
 #include "storage/settings.h"
@@ -49,6 +50,16 @@ std::vector<std::string> remembered_receiver_ids() {
 Shell::Shell(ShellEnvironment environment) : env_(std::move(environment)) {}
 
 int Shell::run() {
+  // Before anything else: a second Tovik would show a second icon, announce
+  // the same device id with another code and fight over the audio port.
+  if (env_.claim_instance && !env_.claim_instance()) {
+    env_.platform->show_notice(kAlreadyRunningText);
+    return 0;
+  }
+  return run_claimed();
+}
+
+int Shell::run_claimed() {
   debug_log("=== Tovik starting ===");
   debug_log("Creating stream manager...");
   config_.device_name = env_.platform->computer_name();
@@ -64,6 +75,8 @@ int Shell::run() {
   tray_ = std::make_unique<TrayIcon>(env_.create_tray_host(), env_.menu_options);
   tray_->set_settings(settings_);
   tray_->set_pairing_code(engine_->pairing_code());
+  // The engine's flag is the one paused state; the tray only shows it.
+  tray_->set_paused_source([this] { return engine_->is_paused(); });
   if (!tray_->create(make_tray_callbacks()))
     return fail("Tray icon FAILED", "Failed to create tray icon");
   debug_log("Tray icon created OK");
@@ -127,6 +140,8 @@ void Shell::wire_engine_callbacks() {
       [this](const tovik::RefusedHello& refused) { on_refused(refused); });
   engine_->set_paired_callback(
       [this](const std::string& id, const std::string& name) { on_paired(id, name); });
+  // A receiver's pause or resume shows at once, not at the next report.
+  engine_->set_pause_callback([this](bool) { tray_->update_tooltip(); });
 }
 
 TrayCallbacks Shell::make_tray_callbacks() {
@@ -134,13 +149,12 @@ TrayCallbacks Shell::make_tray_callbacks() {
   callbacks.on_quit = [this] { engine_->stop(); };
   callbacks.on_disconnect = [this] { engine_->stop(); };
   callbacks.on_toggle_pause = [this] {
-    const bool pause = !engine_->is_paused();
-    if (pause) {
-      engine_->pause();
-    } else {
+    if (engine_->is_paused()) {
       engine_->resume();
+    } else {
+      engine_->pause();
     }
-    tray_->set_paused(pause);
+    tray_->update_tooltip();
   };
   callbacks.on_quality = [this](AudioQuality quality) { choose_quality(quality); };
   callbacks.on_start_with_windows = [this](bool enable) {

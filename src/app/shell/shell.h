@@ -20,6 +20,9 @@
 struct ShellEnvironment {
   PlatformServices* platform = nullptr;
   AutostartEntry* autostart = nullptr;
+  // Claims the one-Tovik-per-session lock; false when another Tovik holds
+  // it. Empty: no check.
+  std::function<bool()> claim_instance;
   // The program that the autostart entry starts.
   std::string executable_path;
   std::function<Created<StreamEngine>(const StreamConfig&)> create_engine;
@@ -31,7 +34,8 @@ struct ShellEnvironment {
 const char* state_display_text(tovik::ConnectionState state);
 
 // Start-up, the message loop and teardown of Tovik. run returns the exit
-// code: 0 after "Quit Tovik", 1 after a start-up failure (shown to the user).
+// code: 0 after "Quit Tovik" and when another Tovik runs already (the user
+// is told), 1 after a start-up failure (shown to the user).
 class Shell {
  public:
   explicit Shell(ShellEnvironment environment);
@@ -39,6 +43,7 @@ class Shell {
 
  private:
   int fail(const char* log_line, const std::string& message);
+  int run_claimed();
   bool create_engine();
   void load_settings_and_autostart();
   TrayCallbacks make_tray_callbacks();

@@ -1,30 +1,42 @@
 #!/usr/bin/env bash
-# Lab host 1 of tovik_exe_lab.sh: the Windows program under wine, driven and
-# watched from the desktop. Every finding goes to a file in <work>; the lab
-# script judges them.
-#   1. audio port 19483 held by another socket: the program's error box
-#      (BOX line in busy.box), its exit code (busy.status), its logs (busy/);
-#   2. the port free again: the icon (icon.up), the tooltip while searching
-#      (tip.searching), the code from "Copy Pairing Code" (code), the tooltip
-#      once our receiver is connected (tip.connected); when <work>/done
-#      appears, "Quit Tovik" (exit code in stream.status), then the icon must
-#      be gone (icon.after).
-#   tovik_exe_host.sh <prefix> <work> <program.exe> <window_probe.exe>
+# Lab host 1 of tovik_exe_lab.sh: the Windows program under wine on a Western
+# code page (C.UTF-8 gives wine code page 1252), run from a folder and with an
+# APPDATA named in Chinese and longer than 260 characters, driven and watched
+# from the desktop. Every finding goes to a file in <work>; the lab judges.
+#   1. first start: icon (icon.up), tooltip while searching (tip.searching),
+#      Low and "Start with Windows" chosen from the menu, the code from "Copy
+#      Pairing Code" (code), the tooltip once our receiver is connected
+#      (tip.connected); then waits for <work>/done;
+#   2. a second start in the session: its box (second.box), exit (second.status);
+#   3. a start in another session (its own wineserver and APPDATA) while the
+#      first holds the audio port: box (other.box), exit (other.status), logs
+#      (other/);
+#   4. the installer quits the first (first.status, icon.after) and the Run
+#      value it left (run.first);
+#   5. a restart reads it all back; unticking autostart and "Quit Tovik" end it
+#      (restart.status, run.after); the stored files go to store/.
+#   tovik_exe_host.sh <work> <program.exe> <window_probe.exe> <setup.exe>
 # Run under `unshare --pid --fork --kill-child` in the lab host.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../e2e/wine_boot.sh"
-prefix=$1 work=$2 program=$3 probe_exe=$4
+work=$1 program=$2 probe_exe=$3 setup=$4
+export LC_ALL=C.UTF-8
 
 probe() { wine "$probe_exe" "$@" </dev/null 2>>"$work/probe.err" | tr -d '\r'; }
-
-# Hovers over wine's tray window until the shown tooltip reads `want`
-# (or 30 tries have passed); prints the last tooltip seen.
+# Waits at most $2 s for process $1 to end; its exit status goes to file $3.
+ended() {
+  for _ in $(seq $(($2 * 10))); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill "$1" 2>/dev/null
+  wait "$1"
+  echo $? >"$work/$3"
+}
+# Hovers over wine's tray window until the shown tooltip reads `want` (or 30
+# tries have passed); prints the last tooltip seen.
 hover_tooltip() {
   local want=$1 tray tip="" try
   for try in $(seq 30); do
-    # wine's tray window has no name: explorer's first visible window (a
-    # tooltip shown later is explorer's too).
+    # wine's tray window has no name: explorer's first visible window.
     tray=$(xdotool search --onlyvisible --class explorer.exe 2>/dev/null | sort -n | head -n 1)
     if [ -n "$tray" ]; then
       # The tip shows again only after the pointer has left the icon for
@@ -39,44 +51,52 @@ hover_tooltip() {
   done
   echo "$tip"
 }
+start_program() { wine "$app" </dev/null >>"$work/program.out" 2>&1 & }
 
-wine_boot "$prefix"
-logs=$(wine_appdata)
+wine_boot "$work/prefix"
+level="/音乐播放器的一个非常长的文件夹名称第N层-abcdefghijklmnop"
+deep="users/张伟$(for n in 1 2 3 4 5 6 7; do echo -n "${level/N/$n}"; done)"
+mkdir -p "$WINEPREFIX/drive_c/$deep/AppData"
+cp "$program" "$WINEPREFIX/drive_c/$deep/tovik.exe"
+app="$WINEPREFIX/drive_c/$deep/tovik.exe"
+echo "C:\\${deep//\//\\}\\tovik.exe" >"$work/exe.win"
+wine reg add 'HKCU\Volatile Environment' /v APPDATA /d "C:\\${deep//\//\\}\\AppData" /f \
+  </dev/null >/dev/null 2>&1
 
-# A socket without address reuse holds the audio port.
-python3 -c '
-import socket, time
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-s.bind(("0.0.0.0", 19483))
-print("held", flush=True)
-time.sleep(600)' </dev/null >"$work/holder.out" 2>&1 &
-holder=$!
-for _ in $(seq 100); do grep -q held "$work/holder.out" && break; sleep 0.1; done
-wine "$program" </dev/null >"$work/busy.out" 2>&1 &
-app=$!
-probe box 120 >"$work/busy.box"
-wait "$app"
-echo $? >"$work/busy.status"
-cp -r "$logs" "$work/busy"
-rm -f "$logs"/*
-kill "$holder"
-wait "$holder" 2>/dev/null
-
-wine "$program" </dev/null >"$work/stream.out" 2>&1 &
-app=$!
+start_program
+first=$!
 window=$(probe window 120 | sed -n 's/^WINDOW //p')
-if [ -n "$window" ]; then
-  probe icon "$window" >"$work/icon.up"
-  hover_tooltip "Tovik — Searching..." >"$work/tip.searching"
-  probe copy-code "$window" | sed -n 's/^CODE //p' >"$work/code.part"
-  mv "$work/code.part" "$work/code"
-  hover_tooltip "Tovik — Connected (Lab Listener)" >"$work/tip.connected"
-  for _ in $(seq 1200); do [ -e "$work/done" ] && break; sleep 0.1; done
-  probe command "$window" 2006
-fi
-for _ in $(seq 300); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-kill "$app" 2>/dev/null
-wait "$app"
-echo $? >"$work/stream.status"
-[ -n "$window" ] && probe icon "$window" >"$work/icon.after"
+[ -n "$window" ] || { wine_shutdown; exit 1; }
+probe icon "$window" >"$work/icon.up"
+hover_tooltip "Tovik — Searching..." >"$work/tip.searching"
+probe command "$window" 2013
+probe command "$window" 2014
+probe copy-code "$window" | sed -n 's/^CODE //p' >"$work/code.part"
+mv "$work/code.part" "$work/code"
+hover_tooltip "Tovik — Connected (Lab Listener)" >"$work/tip.connected"
+for _ in $(seq 1200); do [ -e "$work/done" ] && break; sleep 0.1; done
+
+start_program
+probe box 60 Tovik >"$work/second.box"
+ended $! 30 second.status
+probe run-value >"$work/run.first"
+(wine_boot "$work/other"
+ wine "$program" </dev/null >/dev/null 2>&1 &
+ other=$!
+ probe box 120 >"$work/other.box"
+ ended "$other" 30 other.status
+ cp -r "$(wine_appdata)" "$work/other"
+ wine_shutdown)
+
+wine "$setup" /S </dev/null >/dev/null 2>&1
+ended "$first" 30 first.status
+probe icon "$window" >"$work/icon.after"
+start_program
+restart=$!
+window=$(probe window 120 | sed -n 's/^WINDOW //p')
+probe command "$window" 2014
+probe command "$window" 2006
+ended "$restart" 30 restart.status
+probe run-value >"$work/run.after"
+cp -r "$WINEPREFIX/drive_c/$deep/AppData/Tovik" "$work/store"
 wine_shutdown

@@ -6,7 +6,9 @@
 //   copy-code HANDLE     "Copy Pairing Code", then reads the clipboard -> CODE <text>
 //   tooltip SECONDS      the text of a shown tooltip  -> TIP <text>
 //   command HANDLE ID    posts menu command ID
-//   box SECONDS          reads the error box, then presses OK -> BOX <text>
+//   box SECONDS [CAPTION] reads the box (default "Tovik - Error"), then
+//                        presses OK -> BOX <text>
+//   run-value            the HKCU Run value "Tovik"  -> RUN <data>
 //
 // Exit 0 when the step could be done, 1 when what it waits for never came.
 #include <fcntl.h>
@@ -124,15 +126,32 @@ BOOL CALLBACK find_box_text(HWND child, LPARAM result) {
   return reinterpret_cast<std::wstring*>(result)->empty();
 }
 
-int read_error_box(double seconds) {
+int read_box(double seconds, const std::wstring& caption) {
   HWND box = nullptr;
-  if (!wait_until(seconds, [&] { return (box = FindWindowW(L"#32770", L"Tovik - Error")); }))
+  if (!wait_until(seconds, [&] { return (box = FindWindowW(L"#32770", caption.c_str())); }))
     return 1;
   std::wstring text;
   EnumChildWindows(box, find_box_text, reinterpret_cast<LPARAM>(&text));
   print_line("BOX", text);
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   return 0;
+}
+
+int read_run_value() {
+  wchar_t data[4096] = {};
+  DWORD size = sizeof data;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                   L"Tovik", RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+    return 1;
+  print_line("RUN", data);
+  return 0;
+}
+
+std::wstring widen(const char* text) {
+  std::wstring wide(std::strlen(text) + 1, L'\0');
+  wide.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], static_cast<int>(wide.size())) - 1));
+  return wide;
 }
 
 }  // namespace
@@ -146,9 +165,11 @@ int main(int argc, char** argv) {
   if (step == "tooltip" && argc == 3) return read_tooltip(std::atof(argv[2]));
   if (step == "command" && argc == 4)
     return PostMessageW(parse_handle(argv[2]), WM_COMMAND, std::atoi(argv[3]), 0) ? 0 : 1;
-  if (step == "box" && argc == 3) return read_error_box(std::atof(argv[2]));
+  if (step == "box" && (argc == 3 || argc == 4))
+    return read_box(std::atof(argv[2]), argc == 4 ? widen(argv[3]) : L"Tovik - Error");
+  if (step == "run-value") return read_run_value();
   std::fprintf(stderr,
                "usage: tovik_window_probe window S | icon H | copy-code H | tooltip S | "
-               "command H ID | box S\n");
+               "command H ID | box S [CAPTION] | run-value\n");
   return 2;
 }

@@ -12,6 +12,7 @@ class FakePlatform : public PlatformServices {
  public:
   std::string computer_name() override { return name; }
   void show_error(const std::string& text) override { errors.push_back(text); }
+  void show_notice(const std::string&) override {}
   void copy_to_clipboard(const std::string& text) override { clipboard.push_back(text); }
   std::int64_t now_seconds() override { return now; }
 
@@ -54,6 +55,7 @@ class FakeEngine : public StreamEngine {
     ++calls_->stops;
     report(tovik::ConnectionState::Disconnected, "");
   }
+  void set_pause_callback(PauseCallback) override {}
   void pause() override { calls_->paused = true; }
   void resume() override { calls_->paused = false; }
   bool is_paused() const override { return calls_->paused; }

@@ -4,15 +4,19 @@
 
 #include <memory>
 
+#include "app/platform/win/wide_string.h"
+
 namespace {
 
-const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kValueName[] = "Tovik";
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kValueName[] = L"Tovik";
+// The longest path Windows can name (with the long-path prefix).
+constexpr DWORD kMaxModulePath = 32768;
 
 // The Run key opened (created if needed) for writing, or nullptr.
 HKEY open_for_write() {
   HKEY key = nullptr;
-  LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+  LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_WRITE, nullptr, &key, nullptr);
   return result == ERROR_SUCCESS ? key : nullptr;
 }
@@ -23,9 +27,9 @@ std::string registry_autostart_data(const std::string& exe_path) { return "\"" +
 
 bool RegistryAutostart::query() const {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   bool found =
-      RegQueryValueExA(key, kValueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+      RegQueryValueExW(key, kValueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   RegCloseKey(key);
   return found;
 }
@@ -33,17 +37,18 @@ bool RegistryAutostart::query() const {
 void RegistryAutostart::write(const std::string& exe_path) {
   HKEY key = open_for_write();
   if (key == nullptr) return;
-  std::string data = registry_autostart_data(exe_path);
+  // Wide, so that a path outside the ANSI code page still names the program.
+  const std::wstring data = widen(registry_autostart_data(exe_path));
   // The stored size includes the terminating NUL.
-  RegSetValueExA(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                 static_cast<DWORD>(data.size() + 1));
+  RegSetValueExW(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
 }
 
 void RegistryAutostart::remove() {
   HKEY key = open_for_write();
   if (key == nullptr) return;
-  RegDeleteValueA(key, kValueName);
+  RegDeleteValueW(key, kValueName);
   RegCloseKey(key);
 }
 
@@ -52,7 +57,12 @@ std::unique_ptr<AutostartEntry> make_system_autostart() {
 }
 
 std::string running_executable_path() {
-  char buffer[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return std::string(buffer, length < MAX_PATH ? length : 0);
+  // MAX_PATH is only where the search starts: a program may live deeper.
+  for (DWORD size = MAX_PATH; size <= kMaxModulePath; size *= 2) {
+    std::wstring buffer(size, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, &buffer[0], size);
+    if (length == 0) return "";
+    if (length < size) return narrow(buffer.substr(0, length));
+  }
+  return "";
 }

@@ -57,6 +57,8 @@ void UdpSocket::set_reuse_address(bool on) {
   impl_->users.leave();
 }
 
+void UdpSocket::set_exclusive_address() {}
+
 void UdpSocket::set_broadcast(bool on) {
   if (!impl_->users.enter()) return;
   set_int_option(impl_->fd.load(), SO_BROADCAST, on);

@@ -99,6 +99,12 @@ void UdpSocket::set_reuse_address(bool on) {
   impl_->users.leave();
 }
 
+void UdpSocket::set_exclusive_address() {
+  if (!impl_->users.enter()) return;
+  set_int_option(impl_->handle.load(), SO_EXCLUSIVEADDRUSE, true);
+  impl_->users.leave();
+}
+
 void UdpSocket::set_broadcast(bool on) {
   if (!impl_->users.enter()) return;
   set_int_option(impl_->handle.load(), SO_BROADCAST, on);

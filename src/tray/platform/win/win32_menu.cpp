@@ -14,8 +14,19 @@ void append_owner_drawn_panel(HMENU menu) {
   InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &info);
 }
 
+// Menu texts are literal: a lone "&" would underline the next letter as the
+// item's access key and vanish itself (a receiver named "Tom & Jerry").
+std::wstring literal_menu_text(const std::string& utf8) {
+  std::wstring text;
+  for (wchar_t c : utf8_to_wide(utf8)) {
+    if (c == L'&') text += L'&';
+    text += c;
+  }
+  return text;
+}
+
 void append_item(HMENU menu, const MenuItem& item) {
-  const std::wstring text = utf8_to_wide(item.text);
+  const std::wstring text = literal_menu_text(item.text);
   switch (item.kind) {
     case MenuItemKind::Separator:
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "app/shell/platform/posix/posix_system_info.h"
+#include "tray/platform/linux/desktop_notification.h"
 
 QtPlatformServices::QtPlatformServices(std::shared_ptr<QtApplication> app, bool show_dialogs,
                                        std::ostream& err)
@@ -19,6 +20,12 @@ void QtPlatformServices::show_error(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Tovik - Error"),
                   QString::fromStdString(text), QMessageBox::Ok);
   box.exec();
+}
+
+void QtPlatformServices::show_notice(const std::string& text) {
+  err_ << "Tovik: " << text << "\n";
+  err_.flush();
+  if (show_dialogs_) show_desktop_notification("Tovik", text);
 }
 
 void QtPlatformServices::copy_to_clipboard(const std::string& text) {

@@ -17,6 +17,9 @@ class QtPlatformServices : public PlatformServices {
   // "Tovik - Error: <text>" to `err`, then a modal critical box captioned
   // "Tovik - Error" with one OK button.
   void show_error(const std::string& text) override;
+  // "Tovik: <text>" to `err` (for a starting terminal), then a desktop
+  // notification where a notification service answers.
+  void show_notice(const std::string& text) override;
   // Sets the clipboard's text (X11/Wayland keep it while Tovik runs).
   void copy_to_clipboard(const std::string& text) override;
   std::int64_t now_seconds() override;

@@ -11,6 +11,11 @@ void TerminalPlatformServices::show_error(const std::string& text) {
   err_.flush();
 }
 
+void TerminalPlatformServices::show_notice(const std::string& text) {
+  err_ << "Tovik: " << text << "\n";
+  err_.flush();
+}
+
 void TerminalPlatformServices::copy_to_clipboard(const std::string&) {}
 
 std::int64_t TerminalPlatformServices::now_seconds() { return posix_now_seconds(); }

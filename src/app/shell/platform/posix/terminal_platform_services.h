@@ -13,6 +13,8 @@ class TerminalPlatformServices : public PlatformServices {
   std::string computer_name() override;
   // Writes "Tovik - Error: <text>" and a newline.
   void show_error(const std::string& text) override;
+  // Writes "Tovik: <text>" and a newline.
+  void show_notice(const std::string& text) override;
   // Does nothing: the terminal host has no menu, so "Copy Pairing Code"
   // cannot be chosen, and the code is printed for the user to copy.
   void copy_to_clipboard(const std::string& text) override;

@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <ctime>
+#include <cwchar>
+
+#include "app/platform/win/wide_string.h"
 
 namespace {
 
@@ -29,14 +32,18 @@ Win32PlatformServices::~Win32PlatformServices() {
 }
 
 std::string Win32PlatformServices::computer_name() {
-  char buffer[256] = {};
-  DWORD size = sizeof buffer;
-  GetComputerNameA(buffer, &size);
-  return std::string(buffer, strnlen(buffer, sizeof buffer));
+  wchar_t buffer[256] = {};
+  DWORD size = 256;
+  GetComputerNameW(buffer, &size);
+  return narrow(std::wstring(buffer, wcsnlen(buffer, 256)));
 }
 
 void Win32PlatformServices::show_error(const std::string& text) {
   message_box_(nullptr, text.c_str(), "Tovik - Error", MB_ICONERROR);
+}
+
+void Win32PlatformServices::show_notice(const std::string& text) {
+  message_box_(nullptr, text.c_str(), "Tovik", MB_ICONINFORMATION);
 }
 
 void Win32PlatformServices::copy_to_clipboard(const std::string& text) {

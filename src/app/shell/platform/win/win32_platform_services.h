@@ -18,11 +18,15 @@ class Win32PlatformServices : public PlatformServices {
   Win32PlatformServices(const Win32PlatformServices&) = delete;
   Win32PlatformServices& operator=(const Win32PlatformServices&) = delete;
 
-  // GetComputerNameA into a zeroed 256-byte buffer; the text up to its NUL.
+  // GetComputerNameW, as UTF-8 (a name outside the ANSI code page stays
+  // readable on the receiver).
   std::string computer_name() override;
   // MessageBoxA without owner, caption "Tovik - Error", MB_ICONERROR; blocks
   // until closed.
   void show_error(const std::string& text) override;
+  // MessageBoxA without owner, caption "Tovik", MB_ICONINFORMATION; blocks
+  // until closed.
+  void show_notice(const std::string& text) override;
   // Replaces the clipboard with `text` as CF_TEXT; silently nothing when the
   // clipboard is busy.
   void copy_to_clipboard(const std::string& text) override;
