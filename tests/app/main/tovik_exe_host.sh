@@ -80,7 +80,7 @@ start_program
 probe box 60 Tovik >"$work/second.box"
 ended $! 30 second.status
 probe run-value >"$work/run.first"
-(wine_boot "$work/other"
+(wine_boot "$work/prefix-other"
  wine "$program" </dev/null >/dev/null 2>&1 &
  other=$!
  probe box 120 >"$work/other.box"
