@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <regex>
-
-#include "fake_clock.h"
 #include "session_harness.h"
+#include "support/fake_clock.h"
 #include "transport/session_transport.h"
 
 using tovik::ConnectionState;
@@ -141,32 +139,4 @@ TEST_F(SilenceWatch, NoTimeoutWhileApprovalIsPending) {
   let_loop_pass(phone);
   EXPECT_EQ(session_->state(), ConnectionState::ApprovalPending);
   EXPECT_EQ(states_.count(ConnectionState::Searching), 1);
-}
-
-TEST(SilenceWatchRealTime, ASilentReceiverIsDroppedBetweenFiveAndAboutFiveAndAHalfSeconds) {
-  test::AppDataScope app_data;
-  test::LoopbackPeer sink;
-  test::StateLog states;
-  auto session = idle_transport(nullptr, sink);
-  session->set_state_callback(states.callback());
-  session->set_approval_callback([](const std::string&, const std::string&) { return true; });
-  ASSERT_EQ(session->start(), ErrorCode::Ok);
-  test::LoopbackPeer phone;
-  auto sent = std::chrono::steady_clock::now();
-  phone.send(build_hello("Phone", "rx-1", ""), session->audio_port());
-  ASSERT_TRUE(test::wait_until([&] { return states.count(ConnectionState::Searching) == 2; },
-                               std::chrono::seconds(20)));
-  EXPECT_GT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(5000));
-  std::smatch match;
-  bool found = false;
-  for (const std::string& line : test::log_lines(app_data, "connection.log")) {
-    static const std::regex pattern(std::string(kTimeoutPrefix) + "([0-9]+)ms, disconnecting");
-    if (std::regex_match(line, match, pattern)) {
-      found = true;
-      int elapsed = std::stoi(match[1]);
-      EXPECT_GT(elapsed, 5000);
-      EXPECT_LT(elapsed, 8000);  // generous: the loop notices within one 500 ms wait
-    }
-  }
-  EXPECT_TRUE(found);
 }
