@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/logs.h"
+#include "transport/thread_name.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ void ServiceDiscovery::stop() {
 }
 
 void ServiceDiscovery::broadcast_loop() {
+  name_this_thread("tovik-announce");
   UdpSocket socket;
   if (!socket.open()) return;
   socket.set_broadcast(true);
@@ -78,6 +80,7 @@ void ServiceDiscovery::broadcast_loop() {
 
 // Blocks in each receive until a datagram comes or stop closes the socket.
 void ServiceDiscovery::listen_loop() {
+  name_this_thread("tovik-discover");
   if (!open_listener()) return;
   char buffer[kListenBufferSize];
   int polls = 0;

@@ -1,5 +1,6 @@
 #include "app/logs.h"
 #include "transport/session_transport.h"
+#include "transport/thread_name.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ int SessionTransport::greet(const SocketAddress& to, const std::string& name,
 }
 
 void SessionTransport::receiver_listen_loop() {
+  name_this_thread("tovik-listen");
   connection_log("Receiver listen loop started");
   std::uint8_t buffer[kSessionDatagramMax];
   while (running_) {
@@ -100,6 +102,7 @@ void SessionTransport::receiver_listen_loop() {
 // whatever a send costs; after a stall the grid starts again from now
 // instead of sending the missed bytes in a burst.
 void SessionTransport::keepalive_loop() {
+  name_this_thread("tovik-keepalive");
   connection_log("Keepalive loop started");
   const std::uint8_t keepalive = kKeepaliveByte;
   std::int64_t due = clock_->now_ns();

@@ -1,5 +1,6 @@
 #include "app/logs.h"
 #include "transport/session_transport.h"
+#include "transport/thread_name.h"
 
 namespace {
 
@@ -9,6 +10,7 @@ const char kTransmitterTimeout[] =
 }  // namespace
 
 void SessionTransport::transmitter_listen_loop() {
+  name_this_thread("tovik-listen");
   connection_logf("Transmitter listen loop started on port %d", socket_.local_port());
   std::uint8_t buffer[kSessionDatagramMax];
   while (running_) {
