@@ -1,23 +1,31 @@
 #include "engine/loopback_capture.h"
 
 #include <atomic>
-#include <chrono>
 #include <thread>
-#include <vector>
+
+#include "app/logs.h"
+#include "engine/capture_wait_policy.h"
+#include "transport/thread_name.h"
 
 struct LoopbackCapture::State {
   std::unique_ptr<AudioEndpoint> endpoint;
   Callback callback;
   std::thread thread;
   std::atomic<bool> running{false};
-  int sample_rate = 0;
-  int channels = 0;
+  std::atomic<bool> active{true};
+  std::atomic<int> sample_rate{0};
+  std::atomic<int> channels{0};
+  // The capture thread's own.
+  bool streaming = false;
+  bool reopen_due = false;
+  bool waiting_logged = false;
 };
 
 namespace {
 
-constexpr std::chrono::milliseconds kPollInterval{10};
 constexpr std::size_t kInitialSilenceFrames = 4096;
+// Without a default output, how often to look again should no notification come.
+constexpr int kRetryOpenMs = 1000;
 
 }  // namespace
 
@@ -53,51 +61,120 @@ ErrorCode LoopbackCapture::start(Callback callback) {
 void LoopbackCapture::stop() {
   if (!state_) return;
   state_->running.exchange(false);
+  state_->endpoint->wake();
   if (state_->thread.joinable()) state_->thread.join();
 }
 
-int LoopbackCapture::sample_rate() const { return state_ ? state_->sample_rate : 0; }
-int LoopbackCapture::channels() const { return state_ ? state_->channels : 0; }
+void LoopbackCapture::set_active(bool active) {
+  if (!state_ || state_->active.exchange(active) == active) return;
+  state_->endpoint->wake();
+}
+
+int LoopbackCapture::sample_rate() const { return state_ ? state_->sample_rate.load() : 0; }
+int LoopbackCapture::channels() const { return state_ ? state_->channels.load() : 0; }
 
 void LoopbackCapture::capture_loop(State& state) {
+  name_this_thread("tovik-capture");
   AudioEndpoint& endpoint = *state.endpoint;
   try {
     endpoint.enter_thread();
-    endpoint.start();
+    const int channels = state.channels.load();
     std::vector<float> silence(
-        static_cast<std::size_t>(state.channels > 0 ? state.channels : 0) * kInitialSilenceFrames,
-        0.0f);
-    while (state.running.load()) {
-      std::this_thread::sleep_for(kPollInterval);
-      drain_pass(state, silence);
-    }
-    endpoint.stop();
+        static_cast<std::size_t>(channels > 0 ? channels : 0) * kInitialSilenceFrames, 0.0f);
+    CaptureWaitPolicy policy;
+    while (state.running.load()) run_pass(state, policy, silence);
+    set_streaming(state, false);
   } catch (...) {
     // The thread ends quietly; the stream is left as it is.
   }
   endpoint.leave_thread();
 }
 
-void LoopbackCapture::drain_pass(State& state, std::vector<float>& silence) {
+// One wait on the device and what follows it: nothing while inactive, a new
+// device after a change, else a drain of every packet waiting.
+void LoopbackCapture::run_pass(State& state, CaptureWaitPolicy& policy,
+                               std::vector<float>& silence) {
   AudioEndpoint& endpoint = *state.endpoint;
-  const std::size_t channels = static_cast<std::size_t>(state.channels > 0 ? state.channels : 0);
+  if (endpoint.take_device_change()) state.reopen_due = true;
+  if (!state.active.load()) {
+    set_streaming(state, false);
+    endpoint.wait(-1);
+    return;
+  }
+  if (state.reopen_due && !reopen(state)) {
+    endpoint.wait(kRetryOpenMs);
+    return;
+  }
+  if (!state.streaming) {
+    set_streaming(state, true);
+    policy.restart();
+  }
+  const bool signalled = endpoint.wait(policy.timeout_ms());
+  policy.after_wait(signalled, drain_pass(state, silence));
+}
+
+void LoopbackCapture::set_streaming(State& state, bool streaming) {
+  if (state.streaming == streaming) return;
+  state.streaming = streaming;
+  if (streaming) {
+    state.endpoint->start();
+  } else {
+    state.endpoint->stop();
+  }
+}
+
+// Opens whatever the default output is now. A failure is logged once until
+// the next success, so a capture waiting for a device stays quiet.
+bool LoopbackCapture::reopen(State& state) {
+  AudioEndpoint& endpoint = *state.endpoint;
+  set_streaming(state, false);
+  endpoint.close_device();
+  ErrorCode code = endpoint.open_device();
+  const MixFormat format = endpoint.mix_format();
+  if (code == ErrorCode::Ok && !format.is_float) code = ErrorCode::CaptureFailed;
+  if (code == ErrorCode::Ok) code = endpoint.initialize();
+  if (code != ErrorCode::Ok) {
+    if (!state.waiting_logged) {
+      debug_logf("capture: follow default output: none usable (code %d), waiting for one",
+                 static_cast<int>(code));
+    }
+    state.waiting_logged = true;
+    return false;
+  }
+  state.reopen_due = false;
+  state.waiting_logged = false;
+  state.sample_rate = format.sample_rate;
+  state.channels = format.channels;
+  debug_logf("capture: follow default output: now %s, %d Hz, %d channels",
+             endpoint.device_name().c_str(), format.sample_rate, format.channels);
+  return true;
+}
+
+// Hands every waiting packet to the callback; true when there was any.
+bool LoopbackCapture::drain_pass(State& state, std::vector<float>& silence) {
+  AudioEndpoint& endpoint = *state.endpoint;
+  const int rate = state.sample_rate.load();
+  const int channels = state.channels.load();
+  const std::size_t width = static_cast<std::size_t>(channels > 0 ? channels : 0);
   // Preset to 0: a failed first query reads as nothing waiting, a failed
   // re-query keeps the last count and the next borrow decides.
   std::uint32_t count = 0;
   endpoint.next_packet_size(&count);
+  const bool found = count != 0;
   while (count != 0) {
     EndpointPacket packet;
-    if (!endpoint.borrow(&packet)) return;  // not released: nothing was borrowed
+    if (!endpoint.borrow(&packet)) break;  // not released: nothing was borrowed
     if (state.callback && packet.frames != 0) {
       if (packet.silent) {
-        const std::size_t needed = packet.frames * channels;
+        const std::size_t needed = packet.frames * width;
         if (silence.size() < needed) silence.resize(needed, 0.0f);
-        state.callback(silence.data(), packet.frames, state.sample_rate, state.channels);
+        state.callback(silence.data(), packet.frames, rate, channels);
       } else if (packet.data != nullptr) {
-        state.callback(packet.data, packet.frames, state.sample_rate, state.channels);
+        state.callback(packet.data, packet.frames, rate, channels);
       }
     }
     endpoint.release(packet.frames);
     endpoint.next_packet_size(&count);
   }
+  return found;
 }

@@ -70,6 +70,7 @@ StreamManager::~StreamManager() {
   stop();
   on_approval_ = nullptr;
   on_state_ = nullptr;
+  loop_.reset();
   sink_.reset();
   session_.reset();
   encoder_.reset();
@@ -87,21 +88,19 @@ ErrorCode StreamManager::start() {
   running_ = true;
   if (on_approval_) session_->set_approval_callback(on_approval_);
   session_->set_state_callback([this](tovik::ConnectionState state, const std::string& detail) {
+    follow_state(state);
     if (on_state_) on_state_(state, detail);
   });
   session_->set_control_callback([this](tovik::CtrlType type, const unsigned char* payload,
                                         std::size_t size) { handle_control(type, payload, size); });
+  // Asleep until a receiver connects.
+  capture_->set_active(false);
   ErrorCode code = session_->start();
   if (code != ErrorCode::Ok) return code;
-  // Devices that are not 48 kHz stereo are converted on the way into the ring.
-  converter_ = std::make_unique<CaptureConverter>(process_audio_ring(), capture_->sample_rate(),
-                                                  capture_->channels());
-  CaptureConverter* converter = converter_.get();
-  capture_->start([converter](const float* samples, std::size_t frames, int rate, int channels) {
-    converter->on_audio_captured(samples, frames, rate, channels);
+  loop_ = std::make_unique<StreamingLoop>(process_audio_ring(), *encoder_, *sink_);
+  capture_->start([this](const float* samples, std::size_t frames, int rate, int channels) {
+    on_captured(samples, frames, rate, channels);
   });
-  streaming_thread_ = std::thread(
-      [this] { streaming_loop(running_, process_audio_ring(), *encoder_, *sink_, counters_); });
   return ErrorCode::Ok;
 }
 
@@ -109,7 +108,30 @@ void StreamManager::stop() {
   running_ = false;
   if (capture_) capture_->stop();
   if (session_) session_->stop();
-  if (streaming_thread_.joinable()) streaming_thread_.join();
+}
+
+// Nobody listening, nothing to capture: the device stream runs only while a
+// receiver is connected.
+void StreamManager::follow_state(tovik::ConnectionState state) {
+  const bool wanted = state == tovik::ConnectionState::Connected;
+  if (wanted && !capture_wanted_.exchange(true)) stale_ring_ = true;
+  if (!wanted) capture_wanted_ = false;
+  if (capture_) capture_->set_active(wanted);
+}
+
+// On the capture thread: into the ring, converted from whatever format the
+// device has now, then out as frames.
+void StreamManager::on_captured(const float* samples, std::size_t frames, int rate, int channels) {
+  AudioRing& ring = process_audio_ring();
+  if (stale_ring_.exchange(false)) ring.set_read_pos(ring.write_pos());
+  if (!converter_ || rate != converter_rate_ || channels != converter_channels_) {
+    // The first packet, or a new default output with another format.
+    converter_ = std::make_unique<CaptureConverter>(ring, rate, channels);
+    converter_rate_ = rate;
+    converter_channels_ = channels;
+  }
+  converter_->on_audio_captured(samples, frames, rate, channels);
+  loop_->pump(counters_);
 }
 
 void StreamManager::pause() {
