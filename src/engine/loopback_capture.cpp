@@ -1,6 +1,7 @@
 #include "engine/loopback_capture.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "app/logs.h"
@@ -25,7 +26,7 @@ namespace {
 
 constexpr std::size_t kInitialSilenceFrames = 4096;
 // Without a default output, how often to look again should no notification come.
-constexpr int kRetryOpenMs = 1000;
+constexpr std::chrono::milliseconds kRetryOpen{1000};
 
 }  // namespace
 
@@ -102,7 +103,7 @@ void LoopbackCapture::run_pass(State& state, CaptureWaitPolicy& policy,
     return;
   }
   if (state.reopen_due && !reopen(state)) {
-    endpoint.wait(kRetryOpenMs);
+    wait_for_device(state);
     return;
   }
   if (!state.streaming) {
@@ -123,12 +124,27 @@ void LoopbackCapture::set_streaming(State& state, bool streaming) {
   }
 }
 
+// Without a usable default output: until the platform reports a change, and
+// now and then in case it never does, but not at every other wake-up.
+void LoopbackCapture::wait_for_device(State& state) {
+  AudioEndpoint& endpoint = *state.endpoint;
+  const auto deadline = std::chrono::steady_clock::now() + kRetryOpen;
+  while (state.running.load() && state.active.load() && !endpoint.take_device_change()) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    endpoint.wait(static_cast<int>(left.count()));
+  }
+}
+
 // Opens whatever the default output is now. A failure is logged once until
 // the next success, so a capture waiting for a device stays quiet.
 bool LoopbackCapture::reopen(State& state) {
   AudioEndpoint& endpoint = *state.endpoint;
   set_streaming(state, false);
   endpoint.close_device();
+  // Changes reported so far are what this opening looks at.
+  endpoint.take_device_change();
   ErrorCode code = endpoint.open_device();
   const MixFormat format = endpoint.mix_format();
   if (code == ErrorCode::Ok && !format.is_float) code = ErrorCode::CaptureFailed;

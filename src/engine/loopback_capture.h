@@ -51,6 +51,7 @@ class LoopbackCapture {
   static void capture_loop(State& state);
   static void run_pass(State& state, CaptureWaitPolicy& policy, std::vector<float>& silence);
   static bool reopen(State& state);
+  static void wait_for_device(State& state);
   static void set_streaming(State& state, bool streaming);
   static bool drain_pass(State& state, std::vector<float>& silence);
 

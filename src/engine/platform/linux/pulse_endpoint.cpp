@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <set>
 
 #include "app/logs.h"
 #include "engine/channel_layout.h"
@@ -76,19 +77,30 @@ PulseEndpoint::~PulseEndpoint() {
 
 void PulseEndpoint::log_failure(const char* action) {
   const int error = context_ != nullptr ? pa_context_errno(context_) : PA_ERR_INTERNAL;
-  debug_logf("pulse: %s: %s", action, pa_strerror(error));
+  log_once("pulse: %s: %s", action, pa_strerror(error));
+}
+
+// While the capture waits for a device it tries again and again: each
+// failure is told once, until an opening succeeds.
+void PulseEndpoint::log_once(const char* format, const char* what, const char* detail) {
+  char line[kLogLineSize];
+  std::snprintf(line, sizeof line, format, what, detail);
+  if (logged_.count(line) != 0) return;
+  logged_.insert(line);
+  debug_log(line);
 }
 
 ErrorCode PulseEndpoint::open_device() {
   if (mainloop_ == nullptr) mainloop_ = pa_mainloop_new();
   if (mainloop_ == nullptr) {
-    debug_log("pulse: new mainloop: failed");
+    log_once("pulse: %s: %s", "new mainloop", "failed");
     return ErrorCode::NoAudioDevice;
   }
   // A server that went away (restarted) is connected to afresh.
   if (context_ != nullptr && pa_context_get_state(context_) != PA_CONTEXT_READY) drop_context();
   if (context_ == nullptr && !connect_context()) return ErrorCode::NoAudioDevice;
   if (!query_default_sink()) return ErrorCode::NoAudioDevice;
+  logged_.clear();
   frame_bytes_ = sizeof(float) * static_cast<std::size_t>(format_.channels);
   filter_.set_current(sink_);
   bridge_ =
@@ -99,7 +111,7 @@ ErrorCode PulseEndpoint::open_device() {
 bool PulseEndpoint::connect_context() {
   context_ = pa_context_new(pa_mainloop_get_api(mainloop_), "Tovik");
   if (context_ == nullptr) {
-    debug_log("pulse: new context: failed");
+    log_once("pulse: %s: %s", "new context", "failed");
     return false;
   }
   pa_context_set_state_callback(context_, &PulseEndpoint::on_context_state, this);
@@ -137,16 +149,18 @@ bool PulseEndpoint::query_default_sink() {
   default_sink_.clear();
   if (!run_until_done(pa_context_get_server_info(context_, &PulseEndpoint::on_server_info, this)) ||
       default_sink_.empty()) {
-    debug_log("pulse: default sink: none");
+    log_once("pulse: %s: %s", "default sink", "none");
     return false;
   }
+  // What was reported before the server answered is in its answer.
+  device_changed_ = false;
   sink_ = default_sink_;
   monitor_source_.clear();
   format_ = MixFormat();
   if (!run_until_done(pa_context_get_sink_info_by_name(context_, sink_.c_str(),
                                                        &PulseEndpoint::on_sink_info, this)) ||
       monitor_source_.empty() || format_.channels <= 0) {
-    debug_logf("pulse: sink info: %s has no monitor", sink_.c_str());
+    log_once("pulse: %s: %s has no monitor", "sink info", sink_.c_str());
     return false;
   }
   return true;
@@ -283,8 +297,10 @@ void PulseEndpoint::close_device() {
 }
 
 void PulseEndpoint::ask_for_fragments(bool small) {
-  if (stream_ == nullptr) return;
-  pa_buffer_attr attr = *pa_stream_get_buffer_attr(stream_);
+  // A stream that failed (its sink went away) has no attributes to change.
+  const pa_buffer_attr* current = stream_ != nullptr ? pa_stream_get_buffer_attr(stream_) : nullptr;
+  if (current == nullptr) return;
+  pa_buffer_attr attr = *current;
   attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(
       small ? kFragmentUsec : kIdleFragmentUsec, pa_stream_get_sample_spec(stream_)));
   pa_operation* operation = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr);

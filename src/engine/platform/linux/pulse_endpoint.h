@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "engine/audio_endpoint.h"
@@ -49,6 +50,7 @@ class PulseEndpoint final : public AudioEndpoint {
   void cork(bool corked);
   void note_change();
   void log_failure(const char* action);
+  void log_once(const char* format, const char* what, const char* detail);
   int bridge_wait_ms(int timeout_ms) const;
 
   static void on_context_state(pa_context* context, void* self);
@@ -76,4 +78,5 @@ class PulseEndpoint final : public AudioEndpoint {
   StartupSilence bridge_{48000, 480};
   std::uint32_t bridge_frames_ = 0;  // silence offered by next_packet_size
   bool bridge_borrowed_ = false;
+  std::set<std::string> logged_;  // failures told since the last good opening
 };
