@@ -21,7 +21,10 @@ class TransmitterTimers : public ::testing::Test {
   void SetUp() override {
     session_ = SessionTransport::create(test::loopback_transmitter_config(sink_, &clock_)).object;
     session_->set_state_callback(states_.callback());
-    session_->set_approval_callback([](const std::string&, const std::string&) { return true; });
+    session_->set_approval_callback([this](const std::string&, const std::string&) {
+      ++approvals_;
+      return true;
+    });
     ASSERT_EQ(session_->start(), ErrorCode::Ok);
     phone_.send(build_hello("Phone", "rx-1", ""), session_->audio_port());
     ASSERT_TRUE(test::wait_until([&] { return states_.has(ConnectionState::Connected, "Phone"); }));
@@ -39,6 +42,7 @@ class TransmitterTimers : public ::testing::Test {
   test::LoopbackPeer phone_;
   FakeClock clock_;
   test::StateLog states_;
+  std::atomic<int> approvals_{0};
   std::unique_ptr<SessionTransport> session_;
 };
 
@@ -57,6 +61,9 @@ TEST_F(TransmitterTimers, PingsEveryTwoSeconds) {
 TEST_F(TransmitterTimers, DropsTheReceiverOnlyAfterMoreThanFiveSilentSeconds) {
   clock_.advance_ms(1000);
   phone_speaks();  // the last datagram, at 1 s
+  session_->handle_datagram(reinterpret_cast<const std::uint8_t*>("TOVIK_PONG|1000000"), 18,
+                            SocketAddress{kIpv4Loopback, 9});  // an RTT sample of 1000 ms
+  ASSERT_EQ(session_->rtt_ms(), 1000);
   for (int ping = 0; ping < 3; ++ping) {
     clock_.advance_ms(ping == 0 ? 1000 : 2000);
     ASSERT_TRUE(phone_.receive(is_ping));
@@ -68,6 +75,11 @@ TEST_F(TransmitterTimers, DropsTheReceiverOnlyAfterMoreThanFiveSilentSeconds) {
   EXPECT_TRUE(
       test::log_has_line(app_data_, "connection.log",
                          "Connection timeout \xE2\x80\x94 no packets for 5001ms, disconnecting"));
+  EXPECT_EQ(session_->rtt_ms(), 40);
+  // It comes back with a new HELLO and is not asked for approval again.
+  phone_.send(build_hello("Phone", "rx-1", ""), session_->audio_port());
+  EXPECT_TRUE(test::wait_until([&] { return states_.count(ConnectionState::Connected) == 2; }));
+  EXPECT_EQ(approvals_, 1);
 }
 
 TEST(ReceiverTimers, KeepaliveEveryTenMilliseconds) {
