@@ -229,23 +229,26 @@ StreamingFigures measure_streaming(int seconds, UdpSocket& announcements) {
   }
   receiver.answer_pings();
 
-  const std::size_t periods = static_cast<std::size_t>(seconds) * kRate / kPeriodFrames + 64;
   std::uint64_t position = 0;
-  auto capture = std::move(LoopbackCapture::create(music_device(position)).object);
+  auto device = music_device(position);
+  FakeAudioEndpoint& fake = *device;
+  auto capture = std::move(LoopbackCapture::create(std::move(device)).object);
   auto encoder = std::move(AudioEncoder::create(EncoderConfig()).object);
   AudioRing ring;
   CaptureConverter converter(ring, kRate, 2);
-  std::vector<SteadyClock::time_point> captured_at(periods);
-  std::size_t captured = 0;
-  TimingSink sink(*session, periods / 2);
+  TimingSink sink(*session, static_cast<std::size_t>(seconds) * 50 + 64);
   StreamingLoop loop(ring, *encoder, sink);
   StreamCounters counters;
 
   const ProcessSample before = sample_threads();
+  LoopbackCapture& capturing = *capture;
   capture->start([&](const float* samples, std::size_t frames, int rate, int channels) {
-    if (captured < captured_at.size()) captured_at[captured++] = SteadyClock::now();
     converter.on_audio_captured(samples, frames, rate, channels);
     loop.pump(counters);
+    // As StreamManager does: nothing to do until the rest of the next frame is there.
+    const std::uint64_t buffered = ring.write_pos() - ring.read_pos();
+    capturing.want_more(static_cast<std::int64_t>((7680 - std::min<std::uint64_t>(buffered, 7680)) *
+                                                  1000000000 / (kRate * 8)));
   });
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
   const ProcessSample after = sample_threads();
@@ -255,10 +258,14 @@ StreamingFigures measure_streaming(int seconds, UdpSocket& announcements) {
 
   StreamingFigures figures;
   figures.threads = thread_figures(before, after, seconds);
+  // Frame k's first sample was delivered with device period 2k, which was
+  // due one period after the stream started plus 2k periods.
+  const auto period = std::chrono::microseconds(1000000 * kPeriodFrames / kRate);
   const auto& sent = sink.sent_at();
-  for (std::size_t k = 0; k < sent.size() && 2 * k < captured; ++k) {
+  for (std::size_t k = 0; k < sent.size(); ++k) {
+    const auto delivered = fake.started() + period * static_cast<std::int64_t>(2 * k + 1);
     figures.latencies_ms.push_back(
-        std::chrono::duration<double, std::milli>(sent[k] - captured_at[2 * k]).count());
+        std::chrono::duration<double, std::milli>(sent[k] - delivered).count());
   }
   return figures;
 }

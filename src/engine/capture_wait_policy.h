@@ -17,6 +17,8 @@ class CaptureWaitPolicy {
   void restart();
   // The time-out for the next wait.
   int timeout_ms() const { return signalled_ ? kCheckMs : poll_ms_; }
+  // Whether the device's signals have proved to come.
+  bool trusts_signals() const { return signalled_; }
   // After a wait and the drain that followed it.
   void after_wait(bool signalled, bool found_packets);
 

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "app/logs.h"
@@ -20,11 +22,22 @@ struct LoopbackCapture::State {
   bool streaming = false;
   bool reopen_due = false;
   bool waiting_logged = false;
+  std::int64_t wanted_ns = 0;  // from want_more
+  std::chrono::steady_clock::time_point delivered;
+  // A nap ends early at stop and at a change of activity.
+  std::mutex nap_mutex;
+  std::condition_variable nap_end;
+  bool nap_interrupted = false;
 };
 
 namespace {
 
 constexpr std::size_t kInitialSilenceFrames = 4096;
+// A nap lasts this much past the time the wanted audio is due, so that it
+// has arrived by then.
+constexpr std::chrono::milliseconds kNapSlack{1};
+// A wait on the device longer than this was a wait for its audio to come.
+constexpr std::chrono::microseconds kBlockedWait{500};
 // Without a default output, how often to look again should no notification come.
 constexpr std::chrono::milliseconds kRetryOpen{1000};
 
@@ -62,13 +75,39 @@ ErrorCode LoopbackCapture::start(Callback callback) {
 void LoopbackCapture::stop() {
   if (!state_) return;
   state_->running.exchange(false);
+  end_nap(*state_);
   state_->endpoint->wake();
   if (state_->thread.joinable()) state_->thread.join();
 }
 
 void LoopbackCapture::set_active(bool active) {
   if (!state_ || state_->active.exchange(active) == active) return;
+  end_nap(*state_);
   state_->endpoint->wake();
+}
+
+void LoopbackCapture::want_more(std::int64_t audio_ns) {
+  if (state_) state_->wanted_ns = audio_ns;
+}
+
+void LoopbackCapture::end_nap(State& state) {
+  {
+    std::lock_guard<std::mutex> lock(state.nap_mutex);
+    state.nap_interrupted = true;
+  }
+  state.nap_end.notify_all();
+}
+
+// Sleeps until the audio the consumer wants can be there (counted from the
+// device's last delivery), instead of waking for each period on the way.
+void LoopbackCapture::nap(State& state) {
+  const std::int64_t wanted = state.wanted_ns;
+  state.wanted_ns = 0;
+  if (wanted <= 0) return;
+  const auto until = state.delivered + std::chrono::nanoseconds(wanted) + kNapSlack;
+  std::unique_lock<std::mutex> lock(state.nap_mutex);
+  state.nap_end.wait_until(lock, until, [&state] { return state.nap_interrupted; });
+  state.nap_interrupted = false;
 }
 
 int LoopbackCapture::sample_rate() const { return state_ ? state_->sample_rate.load() : 0; }
@@ -109,9 +148,29 @@ void LoopbackCapture::run_pass(State& state, CaptureWaitPolicy& policy,
   if (!state.streaming) {
     set_streaming(state, true);
     policy.restart();
+    state.delivered = std::chrono::steady_clock::time_point();
   }
+  if (policy.trusts_signals()) nap(state);
+  const auto before = std::chrono::steady_clock::now();
   const bool signalled = endpoint.wait(policy.timeout_ms());
-  policy.after_wait(signalled, drain_pass(state, silence));
+  const bool blocked = std::chrono::steady_clock::now() - before > kBlockedWait;
+  const std::uint64_t frames = drain_pass(state, silence);
+  note_delivery(state, blocked, frames);
+  policy.after_wait(signalled, frames != 0);
+}
+
+// When the newest audio drained came from the device: now, if the thread had
+// to wait for it; else as much later than the previous delivery as the audio
+// drained lasts, so that a thread that woke late from a nap does not push
+// the next nap later still.
+void LoopbackCapture::note_delivery(State& state, bool waited, std::uint64_t frames) {
+  const int rate = state.sample_rate.load();
+  if (frames == 0 || rate <= 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  const auto audio =
+      std::chrono::nanoseconds(frames * 1000000000 / static_cast<std::uint64_t>(rate));
+  const bool anchored = state.delivered != std::chrono::steady_clock::time_point();
+  state.delivered = waited || !anchored ? now : std::min(now, state.delivered + audio);
 }
 
 void LoopbackCapture::set_streaming(State& state, bool streaming) {
@@ -166,8 +225,8 @@ bool LoopbackCapture::reopen(State& state) {
   return true;
 }
 
-// Hands every waiting packet to the callback; true when there was any.
-bool LoopbackCapture::drain_pass(State& state, std::vector<float>& silence) {
+// Hands every waiting packet to the callback; the frames it held.
+std::uint64_t LoopbackCapture::drain_pass(State& state, std::vector<float>& silence) {
   AudioEndpoint& endpoint = *state.endpoint;
   const int rate = state.sample_rate.load();
   const int channels = state.channels.load();
@@ -176,7 +235,7 @@ bool LoopbackCapture::drain_pass(State& state, std::vector<float>& silence) {
   // re-query keeps the last count and the next borrow decides.
   std::uint32_t count = 0;
   endpoint.next_packet_size(&count);
-  const bool found = count != 0;
+  std::uint64_t delivered = 0;
   while (count != 0) {
     EndpointPacket packet;
     if (!endpoint.borrow(&packet)) break;  // not released: nothing was borrowed
@@ -189,8 +248,9 @@ bool LoopbackCapture::drain_pass(State& state, std::vector<float>& silence) {
         state.callback(packet.data, packet.frames, rate, channels);
       }
     }
+    delivered += packet.frames;
     endpoint.release(packet.frames);
     endpoint.next_packet_size(&count);
   }
-  return found;
+  return delivered;
 }

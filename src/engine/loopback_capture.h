@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -40,6 +41,11 @@ class LoopbackCapture {
   // Whether the audio is wanted (it is from creation on). Any thread; the
   // capture thread follows at once.
   void set_active(bool active);
+  // From the callback only: the consumer can do nothing before this much more
+  // audio (in ns) has come. A device that signals its packets is then not
+  // waited on until that much can have arrived, so the thread wakes once per
+  // 20 ms frame rather than at each of the device's 10 ms periods.
+  void want_more(std::int64_t audio_ns);
 
   // The format of the device captured now; 0 without state.
   int sample_rate() const;
@@ -50,10 +56,13 @@ class LoopbackCapture {
   explicit LoopbackCapture(std::unique_ptr<State> state);
   static void capture_loop(State& state);
   static void run_pass(State& state, CaptureWaitPolicy& policy, std::vector<float>& silence);
+  static void nap(State& state);
+  static void end_nap(State& state);
   static bool reopen(State& state);
   static void wait_for_device(State& state);
   static void set_streaming(State& state, bool streaming);
-  static bool drain_pass(State& state, std::vector<float>& silence);
+  static std::uint64_t drain_pass(State& state, std::vector<float>& silence);
+  static void note_delivery(State& state, bool waited, std::uint64_t frames);
 
   std::unique_ptr<State> state_;
 };

@@ -6,6 +6,8 @@
 namespace {
 
 constexpr std::int32_t kDefaultBitrate = 128000;
+// The ring holds 48 kHz stereo floats.
+constexpr std::uint64_t kRingBytesPerSecond = 48000 * 2 * sizeof(float);
 
 std::uint32_t read_be32(const unsigned char* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
@@ -132,6 +134,11 @@ void StreamManager::on_captured(const float* samples, std::size_t frames, int ra
   }
   converter_->on_audio_captured(samples, frames, rate, channels);
   loop_->pump(counters_);
+  // Less than a frame is left: nothing to do before the rest of it comes.
+  const std::uint64_t buffered = ring.write_pos() - ring.read_pos();
+  const std::uint64_t frame_bytes = loop_->geometry().frame_bytes;
+  const std::uint64_t missing = buffered < frame_bytes ? frame_bytes - buffered : 0;
+  capture_->want_more(static_cast<std::int64_t>(missing * 1000000000 / kRingBytesPerSecond));
 }
 
 void StreamManager::pause() {

@@ -67,6 +67,11 @@ bool FakeAudioEndpoint::streaming() const {
   return streaming_;
 }
 
+std::chrono::steady_clock::time_point FakeAudioEndpoint::started() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return started_;
+}
+
 ErrorCode FakeAudioEndpoint::open_device() {
   std::lock_guard<std::mutex> lock(mutex_);
   ++counters_.opens;

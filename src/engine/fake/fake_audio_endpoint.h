@@ -63,6 +63,9 @@ class FakeAudioEndpoint final : public AudioEndpoint {
   std::size_t pending() const;
   Counters counters() const;
   bool streaming() const;
+  // When the stream last started; real-time period k is due one period after
+  // started() + k periods.
+  std::chrono::steady_clock::time_point started() const;
 
   ErrorCode open_device() override;
   MixFormat mix_format() const override;

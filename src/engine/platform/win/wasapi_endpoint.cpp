@@ -46,8 +46,10 @@ void WasapiEndpoint::log_failure(const char* action, HRESULT hr) {
 }
 
 ErrorCode WasapiEndpoint::open_device() {
-  // Never undone on this thread: the objects live in the multithreaded apartment.
-  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  // The first opening, on the creating thread, joins the multithreaded
+  // apartment for good; a later one runs on the capture thread, which
+  // joined it in enter_thread.
+  if (enumerator_ == nullptr) CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   if (!watch_devices()) return ErrorCode::NoAudioDevice;
   const ErrorCode opened = open_default_device();
   if (opened != ErrorCode::Ok) return opened;
