@@ -8,11 +8,12 @@
 
 namespace {
 
-// The server's buffer: small enough for low latency, a few requests deep so
-// a briefly delayed playout thread does not underrun. The server asks for
-// more each time a request's worth has played.
-constexpr int kTargetBufferMs = 30;
-constexpr int kRequestMs = 10;
+// The server's buffer, and how much it asks for at a time: one Opus frame per
+// request halves the requests against 10 ms ones (the server's notes that it
+// is done with a block still come every 10 ms); the buffer is deep enough that
+// a thread woken 20 ms late does not underrun.
+constexpr int kTargetBufferMs = 40;
+constexpr int kRequestMs = 20;
 // How often the server's timing (the latency the timeline is built on) is
 // asked for; libpulse interpolates in between. Its automatic updates would
 // cost many more wake-ups.
