@@ -6,7 +6,8 @@
 # tovik-receive in another lab host (--latency 0, then the adaptive default),
 # and at the arrival of the frames that hold them (a receiver without any
 # buffering), which splits the milliseconds into the transmitter's side and
-# the receiver's. Also the tovik process's CPU and wake-ups while it streams.
+# the receiver's. Also the tovik process's CPU, wake-ups and resident memory
+# while it streams.
 # Release builds; root (network lab). Prints Markdown table rows.
 #   e2e_latency.sh <tovik> <tovik-receive> <tovik-click-onsets> <tovik-frame-onsets> [seconds]
 set -u
@@ -63,6 +64,7 @@ ticks=$(tovik_ticks) sleeps=$(tovik_sleeps) started=$(date +%s.%N)
 thread_sleeps >"$work/sleeps.before"
 receive fixed --latency 0
 thread_sleeps >"$work/sleeps.after"
+rss=$(awk '/^VmRSS:/ { printf "%.1f", $2 / 1024 }' "/proc/$tovik_pid/status")
 cpu=$(awk -v t="$(($(tovik_ticks) - ticks))" -v s="$started" -v n="$(date +%s.%N)" \
   -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", 100 * t / hz / (n - s) }')
 wakeups=$(awk -v w="$(($(tovik_sleeps) - sleeps))" -v s="$started" -v n="$(date +%s.%N)" \
@@ -100,3 +102,4 @@ by_thread=$(paste -d' ' "$work/sleeps.before" "$work/sleeps.after" |
   awk -v s="$started" -v n="$(date +%s.%N)" '{ printf "%s%s %.0f/s", sep, $1, ($4 - $2) / '"$seconds"'; sep = ", " }')
 printf '| tovik process while streaming (real capture path) | %s %% of one core, %s wake-ups/s (%s) | |\n' \
   "$cpu" "$wakeups" "$by_thread"
+printf '| ... its resident memory | %s MiB | <= 8 MiB |\n' "$rss"
