@@ -12,6 +12,9 @@ constexpr CLSID kMMDeviceEnumerator = {
     0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
 constexpr GUID kSubtypeIeeeFloat = {
     0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+// How often the capture compares the default device with its own, for
+// systems that do not report a change (wine) or a lost device.
+constexpr ULONGLONG kDefaultLookMs = 500;
 // 100 ms in 100-ns units: ten device periods, so a capture thread woken late
 // (a busy machine, a 15.6 ms timer tick) still finds everything.
 constexpr REFERENCE_TIME kBufferDuration = 1000000;
@@ -188,8 +191,31 @@ void WasapiEndpoint::check_device(HRESULT hr) {
   }
 }
 
+// Another default than the one captured, or none: the capture moves. A
+// stream on a device that went away may go on without an error and without
+// packets, so this is also what finds it then.
+void WasapiEndpoint::look_at_default() {
+  const ULONGLONG now = GetTickCount64();
+  if (now < next_default_look_ || enumerator_ == nullptr) return;
+  next_default_look_ = now + kDefaultLookMs;
+  const EDataFlow flow = mode_ == EndpointMode::Loopback ? eRender : eCapture;
+  IMMDevice* current = nullptr;
+  std::string id;
+  if (SUCCEEDED(enumerator_->GetDefaultAudioEndpoint(flow, eConsole, &current)) &&
+      current != nullptr) {
+    LPWSTR text = nullptr;
+    if (SUCCEEDED(current->GetId(&text))) {
+      id = endpoint_id_text(text);
+      CoTaskMemFree(text);
+    }
+    current->Release();
+  }
+  if (id != device_id_) watch_->raise_change();
+}
+
 void WasapiEndpoint::next_packet_size(std::uint32_t* frames) {
   if (capture_ == nullptr) return;
+  look_at_default();
   UINT32 count = 0;
   const HRESULT hr = capture_->GetNextPacketSize(&count);
   if (SUCCEEDED(hr)) {

@@ -15,6 +15,8 @@
 // silence; where it refuses them the stream is polled (the capture's timed
 // wait covers both). A DeviceWatch follows the default device. The test-only
 // mode opens the default capture device without the loopback flag instead.
+// Where the notifications do not come (wine does not send them), the
+// capture also looks at the default device twice a second.
 class WasapiEndpoint final : public AudioEndpoint {
  public:
   explicit WasapiEndpoint(EndpointMode mode);
@@ -44,6 +46,7 @@ class WasapiEndpoint final : public AudioEndpoint {
   HRESULT activate_client();
   HRESULT initialize_client(DWORD flags);
   void check_device(HRESULT hr);
+  void look_at_default();
   static bool holds_float(const WAVEFORMATEX& format);
   static void log_failure(const char* action, HRESULT hr);
 
@@ -58,4 +61,5 @@ class WasapiEndpoint final : public AudioEndpoint {
   MixFormat mix_;
   std::string device_id_;
   HANDLE audio_event_;  // auto-reset, set by the audio engine for each period
+  ULONGLONG next_default_look_ = 0;
 };
