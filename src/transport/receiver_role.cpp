@@ -89,8 +89,11 @@ void SessionTransport::receiver_listen_loop() {
   connection_log("Receiver listen loop started");
   std::uint8_t buffer[kSessionDatagramMax];
   while (running_) {
-constexpr std::int64_t kKeepalivePeriodNs = 10000000;  // 10 ms
-
+    run_link_timers(timeout_line());
+    flush_log_bursts();
+    std::size_t received = 0;
+    SocketAddress from;
+    if (!receive_one(buffer, &received, &from)) continue;
     ++datagram_count_;
     if (log_datagram_count(datagram_count_)) {
       connection_logf("Received UDP frame #%llu, size=%d",

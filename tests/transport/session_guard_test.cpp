@@ -3,7 +3,7 @@
 // steer.
 #include <gtest/gtest.h>
 
-#include "fake_clock.h"
+#include "support/fake_clock.h"
 #include "session_harness.h"
 
 using tovik::ConnectionState;
