@@ -93,7 +93,7 @@ TEST(StreamingLoop, HeadersCountFramesMarkEveryFiftiethAndWrapLikeUnsigned32Bit)
   fill(*wrap.ring, 2 * 7680);
   wrap.pass();
   wrap.pass();
-  const AudioFrameHeader& h = wrap.sink.frames().at(1).header;
+  const AudioFrameHeader h = wrap.sink.frames().at(1).header;
   EXPECT_EQ(std::make_tuple(h.sequence, h.flags, h.timestamp),
             std::make_tuple(0u, std::uint8_t{1}, 0xFFFFFF00u + 960u));
 }
