@@ -32,7 +32,8 @@ std::unique_ptr<AudioEndpoint> make_system_audio_endpoint() {
 }
 
 WasapiEndpoint::WasapiEndpoint()
-    : watch_(new DeviceWatch(eRender)), audio_event_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    : watch_(new DeviceWatch(eRender)),
+      audio_event_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
 WasapiEndpoint::~WasapiEndpoint() {
   close_device();
