@@ -1,26 +1,48 @@
 #!/usr/bin/env bash
-# Broadcaster in lab host 1, listener (and a raw receiver on the same port,
-# through address reuse) in lab host 2, with the product's port 19482 and the
-# limited broadcast address.   discovery_lab.sh <discovery_probe>
+# Discovery between two lab hosts on the product's port 19482 and the limited
+# broadcast address: the broadcaster in host 1, the listener in host 2. A
+# Windows probe (.exe) runs under wine, each host with its own prefix and
+# wineserver.   discovery_lab.sh <discovery_probe[.exe]>
 set -u
 probe=$1
-. "$(dirname "$0")/netlab.sh"
-. "$(dirname "$0")/lab_checks.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/netlab.sh"
+. "$here/lab_checks.sh"
 netlab_require
-
 work=$(mktemp -d)
 netlab_on_cleanup() { rm -rf "$work"; }
+if [[ "$probe" == *.exe ]]; then
+  for tool in wine wineserver unshare; do command -v $tool >/dev/null || netlab_skip "no $tool"; done
+  secs=14  # the listener's wine starts before the broadcaster's prefix is up
+  run() { echo unshare --pid --fork --kill-child bash "$here/wine_host.sh" "$work/prefix$1" "$work/ready$1" "$2"; }
+  logs() { echo "$work/prefix$1/drive_c/users/$(id -un)/AppData/Roaming/Tovik/discovery.log"; }
+else
+  secs=9
+  run() { mkdir -p "$work/$1/Tovik"; echo env APPDATA="$work/$1"; }
+  logs() { echo "$work/$1/Tovik/discovery.log"; }
+fi
 netlab_setup 2
-mkdir -p "$work/a/Tovik" "$work/b/Tovik"
-
-netlab_spawn 2 "$work/listen.out" env APPDATA="$work/b" "$probe" listen 9
-netlab_spawn 2 "$work/sniff.out" "$probe" sniff 8
-wait_for_line "$work/b/Tovik/discovery.log" "listen_loop: bound to port 19482, waiting for broadcasts..."
-netlab_exec 1 env APPDATA="$work/a" "$probe" broadcast 5 "Lab PC" 19483 lab-id >"$work/broadcast.out" 2>&1
+netlab_spawn 2 "$work/listen.out" $(run 2 -) "$probe" listen $secs
+[[ "$probe" == *.exe ]] || wait_for_line "$(logs 2)" "listen_loop: bound to port 19482, waiting for broadcasts..."
+netlab_spawn 1 "$work/broadcast.out" $(run 1 "$work/ready2") "$probe" broadcast 5 "Lab PC" 19483 lab-id
 netlab_wait_all || fail "a probe failed"
 
-check_discovery "$work/a/Tovik/discovery.log" "$work/b/Tovik/discovery.log" \
-  "$work/listen.out" "$work/broadcast.out" "$(netlab_ip 1)"
-check_period "$work/sniff.out" "$(netlab_ip 1)"
-[ "$LAB_STATUS" = 0 ] || tail -n 8 "$work"/*.out "$work"/*/Tovik/discovery.log
+alog=$(logs 1) blog=$(logs 2) sender=$(netlab_ip 1)
+text="TOVIK|Lab PC|19483|lab-id"
+lines() { tr -d '\r' <"$1" | grep -cxF -- "$2"; }
+[ "$(lines "$alog" "broadcast_loop started: msg='$text' port=19482")" = 1 ] || fail "no start line"
+for n in 1 2 3; do [ "$(lines "$alog" "broadcast sent #$n (bytes=25)")" = 1 ] || fail "no send #$n"; done
+[ "$(grep -c '^FOUND' "$work/listen.out")" = 1 ] && [ "$(lines "$work/listen.out" "FOUND Lab PC|$sender|19483|lab-id")" = 1 ] ||
+  fail "the listener found: $(grep FOUND "$work/listen.out")"
+received=$(lines "$blog" "listen_loop: received 25 bytes from $sender: '$text'")
+[ "$received" -ge 3 ] || fail "listener received $received announcements, want >= 3"
+[ "$(lines "$blog" "listen_loop: duplicate service, skipping")" = $((received - 1)) ] ||
+  fail "not every reception after the first was a duplicate"
+[ "$(lines "$blog" "listen_loop: FOUND service 'Lab PC' at $sender:19483 (id=lab-id)")" = "$received" ] &&
+  [ "$(lines "$blog" "listen_loop: NEW service — calling on_found callback")" = 1 ] || fail "no FOUND line"
+for role in broadcast:400 listen:1500; do
+  ms=$(sed -n "s/^STOPPED ${role%:*} in \([0-9]*\) ms.*/\1/p" "$work/${role%:*}.out" | tr -d '\r')
+  [ -n "$ms" ] && [ "$ms" -le "${role#*:}" ] || fail "${role%:*} stop took '$ms' ms (bound ${role#*:})"
+done
+[ "$LAB_STATUS" = 0 ] || tail -n 8 "$work"/*.out "$alog" "$blog"
 finish

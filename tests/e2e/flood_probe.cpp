@@ -14,7 +14,7 @@
 
 namespace {
 
-std::int64_t now_ms() {
+long long now_ms() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -22,24 +22,15 @@ std::int64_t now_ms() {
 
 std::string datagram(int i) {
   const std::string n = std::to_string(i);
-  switch (i % 8) {
-    case 0:
-      return "TOVIK_HELLO|Mallory|rx-flood-" + n;
-    case 1:
-      return "TOVIK_HELLO|Mallory|rx-flood-" + n + "|" + std::to_string(100000 + i % 900000);
-    case 2:
-      return std::string("\xC0\x03\x00\x01\x01", 5);
-    case 3:
-      return std::string("\xC0\x01\x00\x04\x00\x00\x17\x70", 8);
-    case 4:
-      return "TOVIK_PONG|" + n;
-    case 5:
-      return "TOVIK_PING|" + n;
-    case 6:
-      return "K";
-    default:
-      return std::string(2048, static_cast<char>(i));
-  }
+  const std::string kinds[] = {"TOVIK_HELLO|Mallory|rx-flood-" + n,
+                               "TOVIK_HELLO|Mallory|rx-flood-" + n + "|" + std::to_string(100000 + i),
+                               std::string("\xC0\x03\x00\x01\x01", 5),
+                               std::string("\xC0\x01\x00\x04\x00\x00\x17\x70", 8),
+                               "TOVIK_PONG|" + n,
+                               "TOVIK_PING|" + n,
+                               "K",
+                               std::string(2048, static_cast<char>(i))};
+  return kinds[i % 8];
 }
 
 }  // namespace
@@ -53,14 +44,12 @@ int main(int argc, char** argv) {
   const SocketAddress to{parse_ipv4(argv[1]).value_or(0),
                          static_cast<std::uint16_t>(std::atoi(argv[2]))};
   if (!socket.open() || to.ip == 0) return 1;
-  const int count = std::atoi(argv[3]);
-  const std::int64_t first = now_ms();
+  const long long first = now_ms();
   int sent = 0;
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < std::atoi(argv[3]); ++i) {
     const std::string bytes = datagram(i);
     sent += socket.send_to(bytes.data(), bytes.size(), to) > 0 ? 1 : 0;
   }
-  std::printf("FLOOD %lld %lld %d\n", static_cast<long long>(first),
-              static_cast<long long>(now_ms()), sent);
+  std::printf("FLOOD %lld %lld %d\n", first, now_ms(), sent);
   return 0;
 }

@@ -16,49 +16,42 @@
 # reaped first (PID 1 does not reap orphans here); a test may define
 # netlab_on_cleanup for its own files.
 
-NETLAB_SKIP=77
 NETLAB_PREFIX="tovik$$"
-NETLAB_SUBNET="10.77.$(( $$ % 200 + 20 ))"
-NETLAB_SWITCH=""
+NETLAB_SUBNET="10.77.$(($$ % 200 + 20))"
 NETLAB_HOSTS=()
 NETLAB_PIDS=()
 
 netlab_skip() {
   echo "SKIPPED: $*"
-  exit "$NETLAB_SKIP"
+  exit 77
 }
 
-# Exits as skipped unless network namespaces can be made here.
 netlab_require() {
   [ "$(id -u)" = 0 ] || netlab_skip "the network lab needs root"
   command -v ip >/dev/null || netlab_skip "the network lab needs iproute2 (ip)"
-  ip netns list >/dev/null 2>&1 || netlab_skip "ip netns is not available"
-  local probe="${NETLAB_PREFIX}probe"
-  ip netns add "$probe" 2>/dev/null || netlab_skip "cannot create a network namespace"
-  ip netns del "$probe"
+  ip netns add "${NETLAB_PREFIX}probe" 2>/dev/null || netlab_skip "cannot create a network namespace"
+  ip netns del "${NETLAB_PREFIX}probe"
 }
 
 netlab_host() { echo "${NETLAB_PREFIX}h$1"; }
 netlab_ip() { echo "${NETLAB_SUBNET}.$1"; }
 
-# Creates hosts 1..count joined by a bridge in a switch namespace.
+# Creates hosts 1..count joined by a bridge in a switch namespace (host 0).
 netlab_setup() {
-  local count=$1 k ns
+  local k ns sw
   trap netlab_cleanup EXIT
   trap 'netlab_cleanup; exit 130' INT
   trap 'netlab_cleanup; exit 143' TERM
-  NETLAB_SWITCH="${NETLAB_PREFIX}sw"
-  ip netns add "$NETLAB_SWITCH"
-  ip -n "$NETLAB_SWITCH" link add br0 type bridge
-  ip -n "$NETLAB_SWITCH" link set br0 up
-  for k in $(seq 1 "$count"); do
+  sw=$(netlab_host 0)
+  ip netns add "$sw" && NETLAB_HOSTS+=("$sw")
+  ip -n "$sw" link add br0 type bridge
+  ip -n "$sw" link set br0 up
+  for k in $(seq 1 "$1"); do
     ns=$(netlab_host "$k")
-    ip netns add "$ns"
-    NETLAB_HOSTS+=("$ns")
-    ip link add eth0 netns "$ns" type veth peer name "p$k" netns "$NETLAB_SWITCH"
-    ip -n "$NETLAB_SWITCH" link set "p$k" master br0 up
-    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
-    ip netns exec "$ns" sysctl -qw net.ipv6.conf.eth0.disable_ipv6=1
+    ip netns add "$ns" && NETLAB_HOSTS+=("$ns")
+    ip link add eth0 netns "$ns" type veth peer name "p$k" netns "$sw"
+    ip -n "$sw" link set "p$k" master br0 up
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.eth0.disable_ipv6=1
     ip -n "$ns" link set lo up
     ip -n "$ns" addr add "$(netlab_ip "$k")/24" dev eth0
     ip -n "$ns" link set eth0 up
@@ -88,9 +81,7 @@ netlab_spawn() {
 # Waits for every spawned command; fails if any failed.
 netlab_wait_all() {
   local pid status=0
-  for pid in "${NETLAB_PIDS[@]}"; do
-    wait "$pid" || status=1
-  done
+  for pid in "${NETLAB_PIDS[@]}"; do wait "$pid" || status=1; done
   NETLAB_PIDS=()
   return $status
 }
@@ -98,20 +89,13 @@ netlab_wait_all() {
 netlab_cleanup() {
   local pid ns
   trap - EXIT INT TERM
-  for pid in "${NETLAB_PIDS[@]}"; do
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
+  for pid in "${NETLAB_PIDS[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
   NETLAB_PIDS=()
-  for ns in "${NETLAB_HOSTS[@]}" $NETLAB_SWITCH; do
+  for ns in "${NETLAB_HOSTS[@]}"; do
     # Anything still running in the host (a detached daemon) goes too.
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do
-      kill -KILL "$pid" 2>/dev/null
-      wait "$pid" 2>/dev/null
-    done
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
     ip netns del "$ns" 2>/dev/null
   done
   NETLAB_HOSTS=()
-  NETLAB_SWITCH=""
   if declare -F netlab_on_cleanup >/dev/null; then netlab_on_cleanup; fi
 }
