@@ -6,7 +6,6 @@
 set -u
 probe=$1
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/netlab.sh"
 . "$here/lab_checks.sh"
 netlab_require
 work=$(mktemp -d)
@@ -29,17 +28,16 @@ netlab_wait_all || fail "a probe failed"
 
 alog=$(logs 1) blog=$(logs 2) sender=$(netlab_ip 1)
 text="TOVIK|Lab PC|19483|lab-id"
-lines() { tr -d '\r' <"$1" | grep -cxF -- "$2"; }
-[ "$(lines "$alog" "broadcast_loop started: msg='$text' port=19482")" = 1 ] || fail "no start line"
-for n in 1 2 3; do [ "$(lines "$alog" "broadcast sent #$n (bytes=25)")" = 1 ] || fail "no send #$n"; done
-[ "$(grep -c '^FOUND' "$work/listen.out")" = 1 ] && [ "$(lines "$work/listen.out" "FOUND Lab PC|$sender|19483|lab-id")" = 1 ] ||
-  fail "the listener found: $(grep FOUND "$work/listen.out")"
-received=$(lines "$blog" "listen_loop: received 25 bytes from $sender: '$text'")
-[ "$received" -ge 3 ] || fail "listener received $received announcements, want >= 3"
-[ "$(lines "$blog" "listen_loop: duplicate service, skipping")" = $((received - 1)) ] ||
-  fail "not every reception after the first was a duplicate"
-[ "$(lines "$blog" "listen_loop: FOUND service 'Lab PC' at $sender:19483 (id=lab-id)")" = "$received" ] &&
-  [ "$(lines "$blog" "listen_loop: NEW service — calling on_found callback")" = 1 ] || fail "no FOUND line"
+count() { tr -d '\r' <"$1" | grep -cxF -- "$2"; }
+# How often each line came: the start, the first and third announcements,
+# the listener's one callback, and every reception after the first a duplicate.
+received=$(count "$blog" "listen_loop: received 25 bytes from $sender: '$text'")
+got="$(count "$alog" "broadcast_loop started: msg='$text' port=19482") $(count "$alog" "broadcast sent #1 (bytes=25)")
+$(count "$alog" "broadcast sent #3 (bytes=25)") $(grep -c FOUND "$work/listen.out")
+$(count "$work/listen.out" "FOUND Lab PC|$sender|19483|lab-id") $(count "$blog" "listen_loop: NEW service — calling on_found callback")
+$(count "$blog" "listen_loop: FOUND service 'Lab PC' at $sender:19483 (id=lab-id)") $(count "$blog" "listen_loop: duplicate service, skipping")"
+[ "$received" -ge 3 ] && [ "$(echo $got)" = "1 1 1 1 1 1 $received $((received - 1))" ] ||
+  fail "line counts $(echo $got) for $received announcements received"
 for role in broadcast:400 listen:1500; do
   ms=$(sed -n "s/^STOPPED ${role%:*} in \([0-9]*\) ms.*/\1/p" "$work/${role%:*}.out" | tr -d '\r')
   [ -n "$ms" ] && [ "$ms" -le "${role#*:}" ] || fail "${role%:*} stop took '$ms' ms (bound ${role#*:})"

@@ -15,9 +15,11 @@
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 2 ? argv[1] : "";
-  if (!inside_lab_host() || !((mode == "listen" && argc == 3) || (mode == "broadcast" && argc == 6))) {
-    std::fprintf(stderr, "usage (inside a lab host): discovery_probe listen <seconds>\n"
-                         "       discovery_probe broadcast <seconds> <name> <port> <id>\n");
+  if (!inside_lab_host() ||
+      !((mode == "listen" && argc == 3) || (mode == "broadcast" && argc == 6))) {
+    std::fprintf(stderr,
+                 "usage (inside a lab host): discovery_probe listen <seconds>\n"
+                 "       discovery_probe broadcast <seconds> <name> <port> <id>\n");
     return 2;
   }
   auto discovery = std::move(ServiceDiscovery::create().object);

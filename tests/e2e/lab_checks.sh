@@ -1,4 +1,7 @@
-# Checks and steps shared by the lab tests.
+# Checks and steps shared by the lab tests; it brings the network lab
+# (netlab.sh) and the private sound server (pulse_lab.sh) along.
+. "$(dirname "${BASH_SOURCE[0]}")/netlab.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/pulse_lab.sh"
 LAB_STATUS=0
 
 fail() {
@@ -21,6 +24,17 @@ wait_for_line() {
   return 1
 }
 
+# The start of a Tovik lab: skipped without root or the sound tools; $work,
+# hosts 1..$1 and, unless $2 says "nosound", a sound server; all gone at exit.
+tovik_lab() {
+  netlab_require
+  pulse_require
+  work=$(mktemp -d)
+  netlab_on_cleanup() { pulse_stop; rm -rf "$work"; }
+  netlab_setup "$1"
+  [ "${2:-}" = nosound ] || pulse_start "$work/pulse" 48000 || { fail "no sound server"; finish; }
+}
+
 # Starts Tovik (terminal mode) in host 1 with APPDATA=$2, output to $1; sets
 # TOVIK_PID and code (the printed pairing code without its space).
 start_tovik() {
@@ -31,6 +45,6 @@ start_tovik() {
   [ ${#code} = 6 ] || { fail "Tovik printed no pairing code: $(cat "$1")"; finish; }
 }
 
-# Reads "NAME value" lines of a probe's output.
+# A probe's "NAME value" line; whether a number lies within bounds.
 value() { sed -n "s/^$1 *//p" "$work/listen.out"; }
 within() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v >= lo && v <= hi) }'; }

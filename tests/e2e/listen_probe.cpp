@@ -1,11 +1,9 @@
 // Pairs with a transmitter through its announcement (receiver role, real
 // ports), decodes every audio frame with libopus and prints what it heard,
-// after <seconds> or a SIGTERM:
-//   listen_probe <seconds> <code> [arrivals]
-//   -> FRAMES <n>  FPS <frames per second>  FREQ <Hz>  RMS <level>  BITRATE <bit/s>
-//      GAPS <jumps in the sequence numbers>
-//      QUIET <ms>@<s> for each silent stretch of 100 ms or more and where it began
-//      and with "arrivals": ARRIVALS <ms>... (each frame's on the monotonic clock)
+// after <seconds> or a SIGTERM:   listen_probe <seconds> <code>
+//   -> FRAMES <n>  FREQ <Hz>  RMS <level>  BITRATE <bit/s>  GAPS <jumps in the
+//      sequence numbers>  QUIET <ms>@<s> for each silent stretch of 100 ms or
+//      more and where it began  ARRIVALS <ms>... (each frame's, wall clock)
 // Runs only inside a lab host.
 #include <opus/opus.h>
 #include <signal.h>
@@ -23,14 +21,7 @@
 
 namespace {
 
-constexpr int kRate = 48000;
-constexpr std::size_t kBlock = kRate / 100;
-
-long long now_ms() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+constexpr std::size_t kRate = 48000, kBlock = kRate / 100;
 
 std::vector<float> part(const std::vector<float>& all, std::size_t at, std::size_t size) {
   return std::vector<float>(all.begin() + at, all.begin() + at + size);
@@ -39,8 +30,8 @@ std::vector<float> part(const std::vector<float>& all, std::size_t at, std::size
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!inside_lab_host() || (argc != 3 && argc != 4)) {
-    std::fprintf(stderr, "usage (inside a lab host): listen_probe <seconds> <code> [arrivals]\n");
+  if (!inside_lab_host() || argc != 3) {
+    std::fprintf(stderr, "usage (inside a lab host): listen_probe <seconds> <code>\n");
     return 2;
   }
   sigset_t stop_signals;  // blocked before any thread starts, then awaited
@@ -61,17 +52,19 @@ int main(int argc, char** argv) {
   config.is_transmitter = false;
   auto session = std::move(SessionTransport::create(config).object);
   session->set_code_to_present(argv[2]);
-  session->set_frame_callback([&](const AudioFrameHeader& h, const unsigned char* p, std::size_t n) {
-    float pcm[960 * 2];
-    const int decoded = opus_decode_float(decoder, p, static_cast<opus_int32>(n), pcm, 960, 0);
-    if (decoded <= 0) return;
-    std::lock_guard<std::mutex> guard(mutex);
-    if (!arrivals.empty() && h.sequence != next_sequence) ++gaps;
-    arrivals.push_back(now_ms());
-    next_sequence = h.sequence + 1;
-    bitrate = h.bitrate;
-    for (int i = 0; i < decoded; ++i) left.push_back(pcm[2 * i]);
-  });
+  session->set_frame_callback(
+      [&](const AudioFrameHeader& h, const unsigned char* p, std::size_t n) {
+        float pcm[960 * 2];
+        const int decoded = opus_decode_float(decoder, p, static_cast<opus_int32>(n), pcm, 960, 0);
+        std::lock_guard<std::mutex> guard(mutex);
+        if (!arrivals.empty() && h.sequence != next_sequence) ++gaps;
+        arrivals.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count());
+        next_sequence = h.sequence + 1;
+        bitrate = h.bitrate;
+        for (int i = 0; i < decoded; ++i) left.push_back(pcm[2 * i]);
+      });
   if (session->start() != ErrorCode::Ok) return 1;
   const timespec limit{std::atoi(argv[1]), 0};
   sigtimedwait(&stop_signals, nullptr, &limit);
@@ -79,7 +72,6 @@ int main(int argc, char** argv) {
   opus_decoder_destroy(decoder);
 
   std::lock_guard<std::mutex> guard(mutex);
-  const std::size_t frames = arrivals.size();
   // Past the codec's start-up, over the seconds that are not silent (a
   // device that took its time to deliver): the level of all, the median of
   // their frequencies (a second with a change of device in it may be off).
@@ -92,8 +84,7 @@ int main(int argc, char** argv) {
     frequencies.push_back(test::zero_crossing_frequency(second, kRate));
   }
   std::sort(frequencies.begin(), frequencies.end());
-  std::printf("FRAMES %zu\nFPS %.1f\nFREQ %.2f\nRMS %.4f\nBITRATE %u\nGAPS %d\nQUIET", frames,
-              frames > 1 ? 1000.0 * (frames - 1) / double(arrivals.back() - arrivals.front()) : 0,
+  std::printf("FRAMES %zu\nFREQ %.2f\nRMS %.4f\nBITRATE %u\nGAPS %d\nQUIET", arrivals.size(),
               frequencies.empty() ? 0.0 : frequencies[frequencies.size() / 2], test::rms(settled),
               bitrate, gaps);
   // Silent stretches (10 ms blocks under 0.05 rms), past the codec's start.
@@ -107,8 +98,8 @@ int main(int argc, char** argv) {
     run = 0;
   }
   if (run >= 10) std::printf(" %zu@end", run * 10);
-  std::printf("\n%s", argc == 4 ? "ARRIVALS" : "");
-  for (std::size_t i = 0; argc == 4 && i < frames; ++i) std::printf(" %lld", arrivals[i]);
+  std::printf("\nARRIVALS");
+  for (long long ms : arrivals) std::printf(" %lld", ms);
   std::printf("\n");
   return 0;
 }

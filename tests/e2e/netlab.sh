@@ -43,12 +43,10 @@ netlab_setup() {
   trap 'netlab_cleanup; exit 130' INT
   trap 'netlab_cleanup; exit 143' TERM
   sw=$(netlab_host 0)
-  ip netns add "$sw" && NETLAB_HOSTS+=("$sw")
-  ip -n "$sw" link add br0 type bridge
-  ip -n "$sw" link set br0 up
-  for k in $(seq 1 "$1"); do
+  for k in $(seq 0 "$1"); do
     ns=$(netlab_host "$k")
     ip netns add "$ns" && NETLAB_HOSTS+=("$ns")
+    [ "$k" = 0 ] && ip -n "$sw" link add br0 up type bridge && continue
     ip link add eth0 netns "$ns" type veth peer name "p$k" netns "$sw"
     ip -n "$sw" link set "p$k" master br0 up
     ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.eth0.disable_ipv6=1
@@ -61,20 +59,15 @@ netlab_setup() {
 
 # Runs a command in host k with TOVIK_NETLAB_NS naming the namespace.
 netlab_exec() {
-  local ns
-  ns=$(netlab_host "$1")
-  shift
-  ip netns exec "$ns" env TOVIK_NETLAB_NS="$ns" "$@"
+  ip netns exec "$(netlab_host "$1")" env TOVIK_NETLAB_NS="$(netlab_host "$1")" "${@:2}"
 }
 
 # Starts a command in host k in the background; its output goes to a file.
 # The subshell execs, so the recorded PID is the command itself: killing it
 # leaves no orphan behind.
 netlab_spawn() {
-  local ns out=$2
-  ns=$(netlab_host "$1")
-  shift 2
-  (exec ip netns exec "$ns" env TOVIK_NETLAB_NS="$ns" "$@" </dev/null >"$out" 2>&1) &
+  (exec ip netns exec "$(netlab_host "$1")" env TOVIK_NETLAB_NS="$(netlab_host "$1")" "${@:3}" \
+    </dev/null >"$2" 2>&1) &
   NETLAB_PIDS+=("$!")
 }
 

@@ -11,9 +11,7 @@ PULSE_PIDS=()
 
 pulse_require() {
   for tool in pulseaudio pactl parec paplay sox; do
-    command -v "$tool" >/dev/null 2>&1 && continue
-    echo "SKIP: $tool is not installed (packages pulseaudio, pulseaudio-utils, sox)"
-    exit 77
+    command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: no $tool (pulseaudio, pulseaudio-utils, sox)"; exit 77; }
   done
 }
 
@@ -26,8 +24,7 @@ pulse_channel_map() {
 pulse_start() {
   local dir=$1 rate=$2 channels=${3:-2}
   PULSE_DIR=$dir PULSE_RATE=$rate PULSE_CHANNELS=$channels
-  mkdir -p "$dir"
-  mkdir -m 700 "$dir/run" "$dir/pr" "$dir/ps" "$dir/home"
+  mkdir -p -m 700 "$dir/run" "$dir/pr" "$dir/ps" "$dir/home"
   export XDG_RUNTIME_DIR=$dir/run PULSE_RUNTIME_PATH=$dir/pr PULSE_STATE_PATH=$dir/ps
   cat >"$dir/ci.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/pulse.sock
@@ -64,10 +61,8 @@ pulse_add_sink() {
   # made before the sink appears: a busy machine takes its time.
   sox "$PULSE_DIR/tone.wav" -r "$rate" "$PULSE_DIR/$name.wav"
   pactl load-module module-null-sink sink_name="$name" rate="$rate" channels="$3" >/dev/null || return 1
-  parec --latency-msec=10 -d "$name.monitor" >/dev/null &
-  PULSE_PIDS+=($!)
-  paplay -d "$name" "$PULSE_DIR/$name.wav" &
-  PULSE_PIDS+=($!)
+  parec --latency-msec=10 -d "$name.monitor" >/dev/null & PULSE_PIDS+=($!)
+  paplay -d "$name" "$PULSE_DIR/$name.wav" & PULSE_PIDS+=($!)
   # A new null sink renders nothing for its first seconds.
   for _ in $(seq 60); do
     timeout 5 parec --raw --rate=8000 --channels=1 -d "$name.monitor" | head -c 1600 |
@@ -78,8 +73,8 @@ pulse_add_sink() {
 }
 
 pulse_stop() {
-  local pid
-  for pid in "${PULSE_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${PULSE_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+  [ ${#PULSE_PIDS[@]} = 0 ] && return
+  kill "${PULSE_PIDS[@]}" 2>/dev/null
+  wait "${PULSE_PIDS[@]}" 2>/dev/null
   PULSE_PIDS=()
 }

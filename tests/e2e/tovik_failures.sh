@@ -11,16 +11,8 @@
 #   tovik_failures.sh <tovik>
 set -u
 tovik=$1
-here=$(dirname "$0")
-. "$here/netlab.sh"
-. "$here/lab_checks.sh"
-. "$here/pulse_lab.sh"
-netlab_require
-pulse_require
-
-work=$(mktemp -d)
-netlab_on_cleanup() { pulse_stop; rm -rf "$work"; }
-netlab_setup 1
+. "$(dirname "$0")/lab_checks.sh"
+tovik_lab 1 nosound
 mkdir -p "$work/a/Tovik" "$work/b" "$work/cwd" "$work/empty-run" && mkdir -m 700 "$work/run-b"
 # Runs Tovik (bounded: some cases would otherwise simply run) and checks its
 # exit code, its stderr and the last line of its debug.log.
