@@ -13,17 +13,20 @@ netlab_on_cleanup() { rm -rf "$work"; }
 if [[ "$probe" == *.exe ]]; then
   for tool in wine wineserver unshare; do command -v $tool >/dev/null || netlab_skip "no $tool"; done
   secs=14  # the listener's wine starts before the broadcaster's prefix is up
-  run() { echo unshare --pid --fork --kill-child bash "$here/wine_host.sh" "$work/prefix$1" "$work/ready$1" "$2"; }
+  role() {  # host wait-for-file probe-arguments...
+    netlab_spawn "$1" "$work/$3.out" unshare --pid --fork --kill-child bash -c '. "$0" && wine_host "$@"' \
+      "$here/wine_boot.sh" "$work/prefix$1" "$work/ready$1" "$2" "$probe" "${@:3}"
+  }
   logs() { echo "$work/prefix$1/drive_c/users/$(id -un)/AppData/Roaming/Tovik/discovery.log"; }
 else
   secs=9
-  run() { mkdir -p "$work/$1/Tovik"; echo env APPDATA="$work/$1"; }
+  role() { mkdir -p "$work/$1/Tovik" && netlab_spawn "$1" "$work/$3.out" env APPDATA="$work/$1" "$probe" "${@:3}"; }
   logs() { echo "$work/$1/Tovik/discovery.log"; }
 fi
 netlab_setup 2
-netlab_spawn 2 "$work/listen.out" $(run 2 -) "$probe" listen $secs
+role 2 - listen $secs
 [[ "$probe" == *.exe ]] || wait_for_line "$(logs 2)" "listen_loop: bound to port 19482, waiting for broadcasts..."
-netlab_spawn 1 "$work/broadcast.out" $(run 1 "$work/ready2") "$probe" broadcast 5 "Lab PC" 19483 lab-id
+role 1 "$work/ready2" broadcast 5 "Lab PC" 19483 lab-id
 netlab_wait_all || fail "a probe failed"
 
 alog=$(logs 1) blog=$(logs 2) sender=$(netlab_ip 1)

@@ -21,10 +21,7 @@ NETLAB_SUBNET="10.77.$(($$ % 200 + 20))"
 NETLAB_HOSTS=()
 NETLAB_PIDS=()
 
-netlab_skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
+netlab_skip() { echo "SKIPPED: $*" && exit 77; }
 
 netlab_require() {
   [ "$(id -u)" = 0 ] || netlab_skip "the network lab needs root"
@@ -39,9 +36,7 @@ netlab_ip() { echo "${NETLAB_SUBNET}.$1"; }
 # Creates hosts 1..count joined by a bridge in a switch namespace (host 0).
 netlab_setup() {
   local k ns sw
-  trap netlab_cleanup EXIT
-  trap 'netlab_cleanup; exit 130' INT
-  trap 'netlab_cleanup; exit 143' TERM
+  trap netlab_cleanup EXIT && trap 'netlab_cleanup; exit 130' INT && trap 'netlab_cleanup; exit 143' TERM
   sw=$(netlab_host 0)
   for k in $(seq 0 "$1"); do
     ns=$(netlab_host "$k")
@@ -50,9 +45,8 @@ netlab_setup() {
     ip link add eth0 netns "$ns" type veth peer name "p$k" netns "$sw"
     ip -n "$sw" link set "p$k" master br0 up
     ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.eth0.disable_ipv6=1
-    ip -n "$ns" link set lo up
     ip -n "$ns" addr add "$(netlab_ip "$k")/24" dev eth0
-    ip -n "$ns" link set eth0 up
+    ip -n "$ns" link set lo up && ip -n "$ns" link set eth0 up
     ip -n "$ns" route add default dev eth0
   done
 }

@@ -33,14 +33,12 @@ set-default-sink ci_sink
 PA
   HOME=$dir/home pulseaudio -n -F "$dir/ci.pa" --daemonize=no --exit-idle-time=-1 \
     --disallow-exit --use-pid-file=no --realtime=no --high-priority=no \
-    --log-target="file:$dir/pa.log" &
-  PULSE_PIDS+=($!)
+    --log-target="file:$dir/pa.log" & PULSE_PIDS+=($!)
   export PULSE_SERVER=unix:$dir/pulse.sock
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not come up"; cat "$dir/pa.log"; return 1; }
   # An idle null sink renders in 2 s blocks: a low-latency reader keeps it moving.
-  parec --latency-msec=10 -d ci_sink.monitor >/dev/null &
-  PULSE_PIDS+=($!)
+  parec --latency-msec=10 -d ci_sink.monitor >/dev/null & PULSE_PIDS+=($!)
 }
 
 pulse_play_tone() {
@@ -51,8 +49,7 @@ pulse_play_tone() {
   for ((silent = 2; silent < PULSE_CHANNELS; silent++)); do remix+=" 0"; done
   sox -n -r "$PULSE_RATE" -c "$PULSE_CHANNELS" -b 16 "$PULSE_DIR/tone.wav" synth 60 sine "$1" \
     vol "$2" remix $remix
-  paplay -d ci_sink --channel-map="$(pulse_channel_map "$PULSE_CHANNELS")" "$PULSE_DIR/tone.wav" &
-  PULSE_PIDS+=($!)
+  paplay -d ci_sink --channel-map="$(pulse_channel_map "$PULSE_CHANNELS")" "$PULSE_DIR/tone.wav" & PULSE_PIDS+=($!)
 }
 
 pulse_add_sink() {

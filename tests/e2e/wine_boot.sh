@@ -5,6 +5,11 @@
 #                      and makes %APPDATA%\Tovik (the program logs there)
 #   wine_appdata       that folder, as a Unix path
 #   wine_shutdown      stops the server and waits for it
+#   wine_host PREFIX READY WAIT-FOR|- PROGRAM.exe [ARGS...]
+#                      one Windows host: boots, touches READY, waits for the
+#                      file WAIT-FOR, runs the program once and shuts down;
+#                      run it under `unshare --pid --fork --kill-child` so
+#                      that every wine process is reaped when it ends
 wine_boot() {
   export WINEPREFIX=$1 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   mkdir -p "$WINEPREFIX"
@@ -23,4 +28,13 @@ wine_shutdown() {
   # which the prefix then names: end ours by its PID too, or this waits forever.
   kill "$WINE_SERVER_PID" 2>/dev/null
   wait "$WINE_SERVER_PID"
+}
+
+wine_host() {
+  wine_boot "$1" && touch "$2"
+  for _ in $(seq 600); do [ "$3" = - ] || [ -e "$3" ] && break; sleep 0.1; done
+  wine "${@:4}" </dev/null
+  local status=$?
+  wine_shutdown
+  return $status
 }
