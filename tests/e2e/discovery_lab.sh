@@ -12,7 +12,7 @@ work=$(mktemp -d)
 netlab_on_cleanup() { rm -rf "$work"; }
 if [[ "$probe" == *.exe ]]; then
   for tool in wine wineserver unshare; do command -v $tool >/dev/null || netlab_skip "no $tool"; done
-  secs=14  # the listener's wine starts before the broadcaster's prefix is up
+  secs=14
   role() {  # host wait-for-file probe-arguments...
     netlab_spawn "$1" "$work/$3.out" unshare --pid --fork --kill-child bash -c '. "$0" && wine_host "$@"' \
       "$here/wine_boot.sh" "$work/prefix$1" "$work/ready$1" "$2" "$probe" "${@:3}"
@@ -24,9 +24,11 @@ else
   logs() { echo "$work/$1/Tovik/discovery.log"; }
 fi
 netlab_setup 2
-role 2 - listen $secs
+# Under wine the listener starts once both prefixes are up, the broadcaster
+# once the listener has bound (its log's first line).
+role 2 "$work/ready1" listen $secs
 [[ "$probe" == *.exe ]] || wait_for_line "$(logs 2)" "listen_loop: bound to port 19482, waiting for broadcasts..."
-role 1 "$work/ready2" broadcast 5 "Lab PC" 19483 lab-id
+role 1 "$(logs 2)" broadcast 5 "Lab PC" 19483 lab-id
 netlab_wait_all || fail "a probe failed"
 
 alog=$(logs 1) blog=$(logs 2) sender=$(netlab_ip 1)

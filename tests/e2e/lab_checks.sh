@@ -4,15 +4,8 @@
 . "$(dirname "${BASH_SOURCE[0]}")/pulse_lab.sh"
 LAB_STATUS=0
 
-fail() {
-  echo "FAIL: $*"
-  LAB_STATUS=1
-}
-
-finish() {
-  [ "$LAB_STATUS" = 0 ] && echo "PASS"
-  exit "$LAB_STATUS"
-}
+fail() { echo "FAIL: $*" && LAB_STATUS=1; }
+finish() { [ "$LAB_STATUS" = 0 ] && echo "PASS"; exit "$LAB_STATUS"; }
 
 # Waits (up to 60 s) until file holds the line, with LF or CR LF.
 wait_for_line() {

@@ -38,8 +38,7 @@ int main(int argc, char** argv) {
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-  int error = 0;
-  OpusDecoder* decoder = opus_decoder_create(kRate, 2, &error);
+  OpusDecoder* decoder = opus_decoder_create(kRate, 2, nullptr);
   std::mutex mutex;
   std::vector<float> left;
   std::vector<long long> arrivals;
@@ -90,12 +89,10 @@ int main(int argc, char** argv) {
   // Silent stretches (10 ms blocks under 0.05 rms), past the codec's start.
   std::size_t run = 0;
   for (std::size_t at = kRate / 2; at + kBlock <= left.size(); at += kBlock) {
-    if (test::rms(part(left, at, kBlock)) < 0.05) {
-      ++run;
-      continue;
-    }
-    if (run >= 10) std::printf(" %zu@%.1f", run * 10, (at - run * kBlock) / double(kRate));
-    run = 0;
+    const bool quiet = test::rms(part(left, at, kBlock)) < 0.05;
+    if (!quiet && run >= 10)
+      std::printf(" %zu@%.1f", run * 10, (at - run * kBlock) / double(kRate));
+    run = quiet ? run + 1 : 0;
   }
   if (run >= 10) std::printf(" %zu@end", run * 10);
   std::printf("\nARRIVALS");

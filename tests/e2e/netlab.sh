@@ -25,8 +25,7 @@ netlab_skip() { echo "SKIPPED: $*" && exit 77; }
 
 netlab_require() {
   [ "$(id -u)" = 0 ] || netlab_skip "the network lab needs root"
-  command -v ip >/dev/null || netlab_skip "the network lab needs iproute2 (ip)"
-  ip netns add "${NETLAB_PREFIX}probe" 2>/dev/null || netlab_skip "cannot create a network namespace"
+  ip netns add "${NETLAB_PREFIX}probe" 2>/dev/null || netlab_skip "cannot create a network namespace (ip)"
   ip netns del "${NETLAB_PREFIX}probe"
 }
 
