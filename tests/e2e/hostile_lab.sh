@@ -123,18 +123,18 @@ for module in $(pactl list short modules | awk '/module-null-sink/ { print $1 }'
 move "none usable (code 4), waiting for one" && sleep 2
 pulse_add_sink mono 32000 1 || fail "the mono sink carries no tone"
 pactl set-default-sink mono
-move "now mono, 32000 Hz, 1 channels" && sleep 3
+move "now mono, 32000 Hz, 1 channels" && sleep 4
 kill -TERM "$listener" && wait "$listener"
 stop_tovik
 echo "follow: $(grep -v ARRIVALS "$work/listen.out" | tr '\n' ' ')"
 [ "$(value GAPS)" = 0 ] || fail "$(value GAPS) jumps in the frame numbers"
 within "$(value FREQ)" 435 445 && within "$(value RMS)" 0.1 0.6 || fail "tone $(value FREQ) Hz $(value RMS) rms"
-# A second or more of silence only once, not at the end; in a release build
-# (TOVIK_QUALITY_BARS) for less than the 2.5 s a new sink may take.
-quiet=$(value QUIET | tr ' ' '\n' | awk -F@ '$1 >= 1000')
-bound=$((${TOVIK_QUALITY_BARS:-0} ? 2500 : 6000))
-[ "$(echo "$quiet" | grep -c .)" -le 1 ] && [[ "$quiet" != *@end ]] && [ $((${quiet%@*} + 0)) -lt $bound ] ||
-  fail "the tone was gone (ms@s): $quiet"
+# Silences of a second or more (ms@s): none at the end. A release build
+# (TOVIK_QUALITY_BARS) has one, the return after no sink, under the 2.5 s a
+# new sink may take; on a busy machine the switch may add one, each under 6 s.
+quiet=$(value QUIET | tr ' ' '\n' | awk -F@ '$1 >= 1000' | tr '\n' ' ')
+echo "$quiet" | awk -v q=${TOVIK_QUALITY_BARS:-0} '{ for (i = 1; i <= NF; i++) if ($i ~ /end/ ||
+  $i + 0 >= (q ? 2500 : 6000)) bad = 1 } END { exit bad || NF > (q ? 1 : 2) }' || fail "the tone was gone: $quiet"
 NETLAB_PIDS=()
 
 for line in "Stream started OK - entering message loop" "=== Tovik shutting down ==="; do
