@@ -31,8 +31,7 @@ role 2 "$work/ready1" listen $secs
 role 1 "$(logs 2)" broadcast 5 "Lab PC" 19483 lab-id
 netlab_wait_all || fail "a probe failed"
 
-alog=$(logs 1) blog=$(logs 2) sender=$(netlab_ip 1)
-text="TOVIK|Lab PC|19483|lab-id"
+alog=$(logs 1) blog=$(logs 2) sender=$(netlab_ip 1) text="TOVIK|Lab PC|19483|lab-id"
 count() { tr -d '\r' <"$1" | grep -cxF -- "$2"; }
 # How often each line came: the start, the first and third announcements,
 # the listener's one callback, and every reception after the first a duplicate.
