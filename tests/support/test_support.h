@@ -1,9 +1,14 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace test {
@@ -13,8 +18,6 @@ class ScopedEnv {
  public:
   ScopedEnv(std::string name, std::optional<std::string> value);
   ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
   std::string name_;
@@ -26,8 +29,6 @@ class TempDir {
  public:
   TempDir();
   ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
 
  private:
@@ -47,25 +48,57 @@ class AppDataScope {
   ScopedEnv env_;
 };
 
-std::optional<std::string> read_file_bytes(const std::string& path);
-void write_file_bytes(const std::string& path, const std::string& bytes);
-bool file_exists(const std::string& path);
+inline std::optional<std::string> read_file_bytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+inline void write_file_bytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The platform's line end in text-mode files.
+#ifdef _WIN32
+inline const char* text_line_end() { return "\r\n"; }
+#else
+inline const char* text_line_end() { return "\n"; }
+#endif
 
 // The lines of a file in the Tovik folder (a log), without their line ends;
 // none when the file does not exist.
-std::vector<std::string> log_lines(const AppDataScope& app_data, const std::string& file);
-
-// The platform's line end in text-mode files.
-const char* text_line_end();
+inline std::vector<std::string> log_lines(const AppDataScope& app_data, const std::string& file) {
+  std::vector<std::string> lines;
+  const std::string text = read_file_bytes(app_data.tovik_path(file)).value_or(""),
+                    end = text_line_end();
+  for (std::size_t pos = 0, next = 0; pos < text.size(); pos = next + end.size()) {
+    next = std::min(text.find(end, pos), text.size());
+    lines.push_back(text.substr(pos, next - pos));
+  }
+  return lines;
+}
 
 // Polls until the predicate holds or the (generous) bound passes.
-bool wait_until(const std::function<bool()>& predicate,
-                std::chrono::milliseconds bound = std::chrono::seconds(10));
+inline bool wait_until(const std::function<bool()>& predicate,
+                       std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  while (!predicate()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
 
 // Why a rig cannot run here (a tool that is not installed), or nothing.
-std::optional<std::string> missing_tool(const std::string& tool);
+inline std::optional<std::string> missing_tool(const std::string& tool) {
+  if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0) return std::nullopt;
+  return tool + " is not installed";
+}
+
 // True under CI, where a missing rig is a failure, not a skip.
-bool in_ci();
+inline bool in_ci() { return std::getenv("CI") && std::string(std::getenv("CI")) == "true"; }
 
 }  // namespace test
 
