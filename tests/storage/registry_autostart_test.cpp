@@ -5,79 +5,39 @@
 
 #include <string>
 
+#include "app/platform/win/wide_string.h"
 #include "storage/autostart.h"
 #include "storage/platform/win/registry_autostart.h"
 
-namespace {
-
-const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-struct RawValue {
-  bool found = false;
-  DWORD type = 0;
-  std::string bytes;  // as stored, including the terminating NUL
-};
-
-RawValue read_raw_value() {
-  RawValue value;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
-  char data[1024] = {};
-  DWORD size = sizeof data;
-  if (RegQueryValueExA(key, "Tovik", nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) ==
-      ERROR_SUCCESS) {
-    value.found = true;
-    value.bytes.assign(data, size);
-  }
-  RegCloseKey(key);
-  return value;
-}
-
-// Each test starts and ends without the value.
-class RegistryAutostartTest : public ::testing::Test {
- protected:
-  void SetUp() override { RegistryAutostart().remove(); }
-  void TearDown() override { RegistryAutostart().remove(); }
-};
-
-}  // namespace
-
-TEST_F(RegistryAutostartTest, EnableTwiceLeavesOneQuotedValue) {
-  EXPECT_FALSE(autostart_enabled());
-  set_autostart(true);
-  set_autostart(true);
-  EXPECT_TRUE(autostart_enabled());
-  RawValue value = read_raw_value();
-  ASSERT_TRUE(value.found);
-  EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
-  std::string expected = "\"" + running_executable_path() + "\"";
-  EXPECT_EQ(value.bytes, expected + std::string(1, '\0'));
-}
-
-TEST_F(RegistryAutostartTest, DisableRemovesAndDisablingAgainIsHarmless) {
-  set_autostart(true);
-  set_autostart(false);
-  EXPECT_FALSE(autostart_enabled());
-  EXPECT_FALSE(read_raw_value().found);
-  set_autostart(false);
-  EXPECT_FALSE(autostart_enabled());
-}
-
-TEST_F(RegistryAutostartTest, APathWithSpacesIsStoredBetweenQuotes) {
+TEST(RegistryAutostart, TheRunValueIsTheQuotedWidePathAndOnlyItsExistenceIsAsked) {
+  const wchar_t* const run_key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  // The value "Tovik" as stored: its type, then its data with the NUL they hold.
+  const auto stored = [&] {
+    HKEY key = nullptr;
+    wchar_t data[1024] = {};
+    DWORD type = 0, size = sizeof data;
+    RegOpenKeyExW(HKEY_CURRENT_USER, run_key, 0, KEY_READ, &key);
+    const LONG found =
+        RegQueryValueExW(key, L"Tovik", nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return found ? L"-" : std::to_wstring(type) + L":" + std::wstring(data, size / 2);
+  };
   RegistryAutostart entry;
-  entry.write("C:\\Program Files\\Tovik\\Tovik.exe");
-  RawValue value = read_raw_value();
-  EXPECT_EQ(value.bytes, std::string("\"C:\\Program Files\\Tovik\\Tovik.exe\"") + '\0');
-  EXPECT_EQ(registry_autostart_data("C:\\a b.exe"), "\"C:\\a b.exe\"");
-}
-
-TEST_F(RegistryAutostartTest, QueryIgnoresTypeAndData) {
-  HKEY key = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-      ERROR_SUCCESS);
-  DWORD number = 7;
-  RegSetValueExA(key, "Tovik", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-  RegCloseKey(key);
+  entry.remove();
+  EXPECT_FALSE(autostart_enabled());
+  set_autostart(true);
+  set_autostart(true);
   EXPECT_TRUE(autostart_enabled());
+  ASSERT_NE(running_executable_path().find("tovik_storage_tests.exe"), std::string::npos);
+  EXPECT_EQ(stored(), L"1:\"" + widen(running_executable_path()) + L"\"" + L'\0');  // REG_SZ
+  entry.write("C:\\Program Files\\\xE9\x9F\xB3\xE4\xB9\x90\\tovik.exe");
+  EXPECT_EQ(stored(), std::wstring(L"1:\"C:\\Program Files\\\u97F3\u4E50\\tovik.exe\"") + L'\0');
+  set_autostart(false);
+  set_autostart(false);
+  EXPECT_EQ(stored(), L"-");
+  EXPECT_FALSE(autostart_enabled());
+  DWORD number = 7;
+  RegSetKeyValueW(HKEY_CURRENT_USER, run_key, L"Tovik", REG_DWORD, &number, sizeof number);
+  EXPECT_TRUE(autostart_enabled());
+  entry.remove();
 }
