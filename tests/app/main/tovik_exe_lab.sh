@@ -112,9 +112,7 @@ expect store/settings.json '{"quality":"low","start_with_windows":false,"smart_v
 grep -q '"id":"rx-listener","name":"Lab Listener"' "$logs/paired_devices.json" 2>/dev/null ||
   fail "paired_devices.json lacks the receiver"
 
-if [ "$LAB_STATUS" != 0 ]; then
-  tail -n 20 "$work"/host1.out "$work"/rx.err "$work"/probe.err "$work"/program.out "$logs"/*.log \
-    "$work"/other/*.log 2>/dev/null
-fi
+[ "$LAB_STATUS" = 0 ] || tail -n 20 "$work"/host1.out "$work"/rx.err "$work"/probe.err \
+  "$work"/program.out "$logs"/*.log "$work"/other/*.log 2>/dev/null
 echo "windows e2e: $freq Hz, rms $rms, $fps frames/s; $summary"
 finish

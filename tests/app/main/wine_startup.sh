@@ -13,9 +13,7 @@
 set -u
 . "$(dirname "$0")/../../support/xvfb.sh"
 . "$(dirname "$0")/../../e2e/pulse_lab.sh"
-sound=$1
-exe=$2
-probe=$3
+sound=$1 exe=$2 probe=$3
 export WINEPREFIX=$4
 command -v Xvfb >/dev/null || { echo "SKIPPED: Xvfb is not installed"; exit 77; }
 pulse_require
@@ -26,7 +24,7 @@ cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   wineserver -k </dev/null >/dev/null 2>&1
   [ -n "$app_pid" ] && wait "$app_pid" 2>/dev/null
-  [ -n "${XVFB_PID:-}" ] && { kill "${XVFB_PID:-}" 2>/dev/null; wait "${XVFB_PID:-}" 2>/dev/null; }
+  [ -n "${XVFB_PID:-}" ] && { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; }
   pulse_stop
   rm -rf "$work"
 }
@@ -34,7 +32,6 @@ trap cleanup EXIT
 fail() { echo "FAILED: $*"; exit 1; }
 
 xvfb_start "$work" || fail "Xvfb did not start"
-
 want="No audio output device found. Check your sound settings."
 if [ "$sound" = no-sink ]; then
   want="Failed to capture audio. Another app may be using exclusive mode."
