@@ -34,13 +34,12 @@ struct MenuCase {
 
 TEST(MenuModel, EveryStateGivesItsExactMenu) {
   const MenuCase cases[] = {
-      {"connected with figures",
-       [](TraySnapshot& s) { s.rtt_ms = 12, s.bitrate_kbps = 128; },
+      {"connected with figures", [](TraySnapshot& s) { s.rtt_ms = 12, s.bitrate_kbps = 128; },
        "tovik \u2014 Connected|Connected to: Kitchen|LAN \u00B7 P2P \u00B7 12ms \u00B7 128kbps|" +
            kStreaming + kCode + kQualityAuto + kTail},
       {"no figures, empty name", [](TraySnapshot& s) { s.peer_name.clear(); },
-       "tovik \u2014 Connected|Connected to: |LAN \u00B7 P2P|" + kStreaming + kCode +
-           kQualityAuto + kTail},
+       "tovik \u2014 Connected|Connected to: |LAN \u00B7 P2P|" + kStreaming + kCode + kQualityAuto +
+           kTail},
       {"only positive figures", [](TraySnapshot& s) { s.rtt_ms = -5, s.bitrate_kbps = 96; },
        "tovik \u2014 Connected|Connected to: Kitchen|LAN \u00B7 P2P \u00B7 96kbps|" + kStreaming +
            kCode + kQualityAuto + kTail},
@@ -49,8 +48,8 @@ TEST(MenuModel, EveryStateGivesItsExactMenu) {
        "Paused|Resume#2007|Disconnect#2004|---|" +
            kCode + kQualityAuto + kTail},
       {"a name that is not UTF-8", [](TraySnapshot& s) { s.peer_name = "Bad\xFF"; },
-       "tovik \u2014 Connected|Connected to: |LAN \u00B7 P2P|" + kStreaming + kCode +
-           kQualityAuto + kTail},
+       "tovik \u2014 Connected|Connected to: |LAN \u00B7 P2P|" + kStreaming + kCode + kQualityAuto +
+           kTail},
       {"searching", [](TraySnapshot& s) { s.status_text = "Searching..."; },
        kNoReceiver + kCode + kQualityAuto + kTail},
       {"only the exact word counts", [](TraySnapshot& s) { s.status_text = "connected"; },
@@ -83,14 +82,18 @@ TEST(MenuModel, EveryStateGivesItsExactMenu) {
 }
 
 TEST(MenuModel, KindsBytesAndThePlatformsAutostartLabel) {
-  TraySnapshot s = connected("K\xC3\xBC" "che");
+  TraySnapshot s = connected(
+      "K\xC3\xBC"
+      "che");
   const MenuModel menu = build_menu_model(s);
   EXPECT_EQ(menu[0].kind, MenuItemKind::Info);
   EXPECT_EQ(menu[5].kind, MenuItemKind::Command);
   EXPECT_EQ(menu[12].kind, MenuItemKind::Submenu);
   // The UTF-8 bytes themselves: em dash, middle dot, black circle; names pass.
   EXPECT_EQ(menu[0].text, "tovik \xE2\x80\x94 Connected");
-  EXPECT_EQ(menu[1].text, "Connected to: K\xC3\xBC" "che");
+  EXPECT_EQ(menu[1].text,
+            "Connected to: K\xC3\xBC"
+            "che");
   EXPECT_EQ(menu[2].text, "LAN \xC2\xB7 P2P");
   EXPECT_EQ(menu[4].text, "\xE2\x97\x8F Streaming");
   s.settings.quality = AudioQuality::High;
@@ -106,8 +109,12 @@ TEST(MenuModel, KindsBytesAndThePlatformsAutostartLabel) {
 
 TEST(FormatPairingCode, GroupsSixBytesAndShowsOthersWhole) {
   const std::pair<const char*, const char*> cases[] = {
-      {"123456", "123 456"}, {"000000", "000 000"}, {"12345", "12345"},
-      {"1234567", "1234567"}, {"", ""},              {"12\xFF", ""},
+      {"123456", "123 456"},
+      {"000000", "000 000"},
+      {"12345", "12345"},
+      {"1234567", "1234567"},
+      {"", ""},
+      {"12\xFF", ""},
       {"\xC3\xA9\xC3\xA9\xC3\xA9", ""},  // split inside a character
   };
   for (const auto& [code, shown] : cases) EXPECT_EQ(format_pairing_code(code), shown) << code;

@@ -76,8 +76,11 @@ TEST(QrEncode, TheLowestPenaltyPicksTheMaskAndTiesKeepTheLowerOne) {
 }
 
 TEST(QrEncode, OnlyExactlySixAsciiDigitsAreEncoded) {
-  for (const std::string& bad : std::vector<std::string>{"", "12345", "1234567", "12345a", " 12345", "12/456", "12:456",
-                                std::string("123\0" "56", 6)}) {
+  for (const std::string& bad :
+       std::vector<std::string>{"", "12345", "1234567", "12345a", " 12345", "12/456", "12:456",
+                                std::string("123\0"
+                                            "56",
+                                            6)}) {
     EXPECT_FALSE(QrEncoder::encode(bad).has_value()) << bad;
   }
 }

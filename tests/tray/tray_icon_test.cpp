@@ -65,10 +65,10 @@ TEST(Tooltip, ComposesPrefixStatusAndPeerCutAt127Units) {
       {"", "", u"Tovik \u2014 "},
       {"Bad\xFF", "", u"Tovik \u2014 "},
       {"Connected", "\xC3", u"Tovik \u2014 Connected ()"},  // the name adds nothing
-      {"Connected", std::string(107, 'y'), u"Tovik \u2014 Connected (" +
-                                               std::u16string(107, u'y') + u")"},  // exactly 127
-      {"Connected", std::string(200, 'x'), u"Tovik \u2014 Connected (" +
-                                               std::u16string(108, u'x')},  // cut in the name
+      {"Connected", std::string(107, 'y'),
+       u"Tovik \u2014 Connected (" + std::u16string(107, u'y') + u")"},  // exactly 127
+      {"Connected", std::string(200, 'x'),
+       u"Tovik \u2014 Connected (" + std::u16string(108, u'x')},  // cut in the name
   };
   for (const auto& c : cases) EXPECT_EQ(compose_tooltip(c.status, c.peer), c.tip) << c.peer;
 }
@@ -83,9 +83,9 @@ TEST(TrayIcon, ShowsAndRemovesTheIconAndHandsItsStateToTheHost) {
   f.tray->set_status("Connected", "Phone");
   f.tray->show_menu();
   const RecordingTrayHost::Record r = f.host->record();
-  EXPECT_EQ(r.tooltips, (std::vector<std::u16string>{u"Tovik \u2014 Disconnected",
-                                                      u"Tovik \u2014 Searching...",
-                                                      u"Tovik \u2014 Connected (Phone)"}));
+  EXPECT_EQ(r.tooltips,
+            (std::vector<std::u16string>{u"Tovik \u2014 Disconnected", u"Tovik \u2014 Searching...",
+                                         u"Tovik \u2014 Connected (Phone)"}));
   ASSERT_EQ(r.menus.size(), 2u);
   EXPECT_EQ(test::describe_menu(r.menus[1]),
             test::describe_menu(build_menu_model(f.tray->snapshot(), options)));
@@ -137,9 +137,9 @@ TEST(CommandDispatch, EachIdReachesItsSlotAndTogglesNegateTheStoredFlags) {
   for (int id : {0, 2003, 2005, 2008, 2009, 2016, 2019, 2021, 2030, 0x10000 + 2004}) {
     EXPECT_EQ(dispatch_command(id, cb, settings), CommandResult::NotHandled) << id;
   }
-  EXPECT_EQ(calls, (std::vector<std::string>{"disconnect", "pause", "quality 0", "quality 1",
-                                             "quality 2", "quality 3", "auto off", "smart on",
-                                             "copy", "quit"}));
+  EXPECT_EQ(calls,
+            (std::vector<std::string>{"disconnect", "pause", "quality 0", "quality 1", "quality 2",
+                                      "quality 3", "auto off", "smart on", "copy", "quit"}));
   for (int id : {2004, 2007, 2010, 2014, 2015, 2020}) {
     EXPECT_EQ(dispatch_command(id, TrayCallbacks{}, settings), CommandResult::Handled) << id;
   }

@@ -8,9 +8,9 @@
 #include "app/shell/terminate_handler.h"
 #include "engine/fake/fake_audio_endpoint.h"
 #include "engine/stream_manager.h"
-#include "fake_clock.h"
 #include "session_harness.h"
 #include "storage/memory_autostart.h"
+#include "support/fake_clock.h"
 #include "tray/recording_tray_host.h"
 #include "tray/tray_types.h"
 
