@@ -4,7 +4,6 @@
 //   window SECONDS       waits for the tray window    -> WINDOW <handle>
 //   icon HANDLE          asks the shell for icon 1001 -> ICON present|absent
 //   copy-code HANDLE     "Copy Pairing Code", then reads the clipboard -> CODE <text>
-//   tooltip SECONDS      the text of a shown tooltip  -> TIP <text>
 //   command HANDLE ID    posts menu command ID
 //   box SECONDS [CAPTION] reads the box (default "Tovik - Error"), then
 //                        presses OK -> BOX <text>
@@ -46,37 +45,30 @@ HWND handle(const char* text) {
   return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(text, nullptr, 16)));
 }
 
-// The text of the first window of the class that has one: a child of
-// `parent`, or a visible top-level window. WM_GETTEXT, not GetWindowTextW:
-// the windows belong to other processes.
-std::wstring text_of(HWND parent, const wchar_t* window_class) {
-  struct Search {
-    const wchar_t* window_class;
-    bool top_level;
-    std::wstring text;
-  } search{window_class, parent == nullptr, L""};
-  const WNDENUMPROC visit = [](HWND window, LPARAM data) -> BOOL {
-    auto* s = reinterpret_cast<Search*>(data);
-    wchar_t name[64] = {}, text[512] = {};
-    GetClassNameW(window, name, 64);
-    if (std::wstring(name) != s->window_class || (s->top_level && !IsWindowVisible(window)))
-      return TRUE;
-    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        2000, nullptr);
-    s->text = text;
-    return s->text.empty();
-  };
-  parent ? EnumChildWindows(parent, visit, reinterpret_cast<LPARAM>(&search))
-         : EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
-  return search.text;
+// The text of the first child of the box that has one. WM_GETTEXT, not
+// GetWindowTextW: the box belongs to another process.
+std::wstring box_text(HWND box) {
+  std::wstring found;
+  EnumChildWindows(
+      box,
+      [](HWND window, LPARAM data) -> BOOL {
+        wchar_t name[64] = {}, text[512] = {};
+        GetClassNameW(window, name, 64);
+        if (std::wstring(name) != L"Static") return TRUE;
+        SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text),
+                            SMTO_ABORTIFHUNG, 2000, nullptr);
+        *reinterpret_cast<std::wstring*>(data) = text;
+        return !*text;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 std::wstring clipboard_text() {
   std::wstring code;
   if (!OpenClipboard(nullptr)) return code;
   if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    const char* text = static_cast<const char*>(GlobalLock(data));
-    code.assign(text, text + std::strlen(text));
+    for (const char* c = static_cast<const char*>(GlobalLock(data)); *c; ++c) code += *c;
     GlobalUnlock(data);
   }
   CloseClipboard();
@@ -91,9 +83,9 @@ int main(int argc, char** argv) {
   HWND window = nullptr;
   std::wstring text;
   if (step == "window" && argc == 3) {
-    if (!wait_until(argv[2], [&] { return window = FindWindowW(L"TovikTrayClass", L"Tovik"); }))
-      return 1;
-    return std::printf("WINDOW %llx\n", reinterpret_cast<unsigned long long>(window)) < 0;
+    return wait_until(argv[2], [&] { return window = FindWindowW(L"TovikTrayClass", L"Tovik"); })
+               ? std::printf("WINDOW %llx\n", reinterpret_cast<unsigned long long>(window)) < 0
+               : 1;
   }
   if (step == "icon" && argc == 3) {
     // NIM_MODIFY that changes nothing succeeds only for an icon the shell holds.
@@ -111,18 +103,12 @@ int main(int argc, char** argv) {
                ? print_line("CODE", text)
                : 1;
   }
-  if (step == "tooltip" && argc == 3) {
-    return wait_until(argv[2],
-                      [&] { return !(text = text_of(nullptr, L"tooltips_class32")).empty(); })
-               ? print_line("TIP", text)
-               : 1;
-  }
   if (step == "command" && argc == 4)
     return PostMessageW(handle(argv[2]), WM_COMMAND, std::atoi(argv[3]), 0) ? 0 : 1;
   if (step == "box" && (argc == 3 || argc == 4)) {
     const char* caption = argc == 4 ? argv[3] : "Tovik - Error";
     if (!wait_until(argv[2], [&] { return window = FindWindowA("#32770", caption); })) return 1;
-    print_line("BOX", text_of(window, L"Static"));
+    print_line("BOX", box_text(window));
     return PostMessageW(window, WM_COMMAND, IDOK, 0) ? 0 : 1;
   }
   if (step == "run-value") {
