@@ -13,7 +13,10 @@
 #   4. the installer quits the first (first.status, icon.after) and the Run
 #      value it left (run.first);
 #   5. a restart reads it all back; unticking autostart and "Quit Tovik" end it
-#      (restart.status, run.after); the stored files go to store/.
+#      (restart.status, run.after); the stored files go to store/;
+#   6. nothing to capture: a sound server without a sink (nosink.box,
+#      nosink.status), then no server at all (nosound.box, nosound.status);
+#      then its debug.log (nosound.log).
 #   tovik_exe_host.sh <work> <program.exe> <window_probe.exe> <setup.exe>
 # Run under `unshare --pid --fork --kill-child` in the lab host.
 set -u
@@ -76,4 +79,14 @@ probe command "$window" 2006
 ended "$restart" 30 restart.status
 probe run-value >"$work/run.after"
 cp -r "$WINEPREFIX/drive_c/$deep/AppData/Tovik" "$work/store"
+
+pactl unload-module module-null-sink  # wine still offers an output, its loopback fails
+wine "$app" </dev/null >/dev/null 2>&1 &
+probe box 60 >"$work/nosink.box"
+ended $! 30 nosink.status
+mkdir -m 700 "$work/empty"  # no server address, an empty runtime folder: no output at all
+env -u PULSE_SERVER XDG_RUNTIME_DIR="$work/empty" wine "$app" </dev/null >/dev/null 2>&1 &
+probe box 60 >"$work/nosound.box"
+ended $! 30 nosound.status
+cp "$WINEPREFIX/drive_c/$deep/AppData/Tovik/debug.log" "$work/nosound.log"
 wine_shutdown

@@ -6,7 +6,7 @@
 # private PulseAudio whose null sink is the default output with a 440 Hz tone
 # playing; host 2: our receiver, tovik-receive, pairs with the code and must
 # hear the tone, captured through the output's loopback, at its level, about
-# 50 frames a second, none missing.
+# 50 frames a second, none missing; then starts with nothing to capture.
 #   tovik_exe_lab.sh <tovik.exe> <tovik_window_probe.exe> <tovik-receive> <setup.exe>
 set -u
 program=$1 probe=$2 receiver=$3 setup=$4
@@ -72,6 +72,13 @@ expect first.status 0
 expect icon.after "ICON absent"
 expect restart.status 0
 expect run.after ""
+# Nothing to capture: the error box, exit 1, the log ends with the failure.
+expect nosink.box "BOX Failed to capture audio. Another app may be using exclusive mode."
+expect nosound.box "BOX No audio output device found. Check your sound settings."
+expect nosink.status 1
+expect nosound.status 1
+[ "$(tail -n 1 "$work/nosound.log")" = $'StreamManager::create FAILED\r' ] &&
+  [ "$(grep -c 'create FAILED' "$work/nosound.log")" = 2 ] || fail "nosound.log: $(result nosound.log)"
 
 # What the receiver heard: the tone of the last 4 s (0.354 rms sent); the
 # frames that arrived for each 20 ms it played (a capture that delivers too
