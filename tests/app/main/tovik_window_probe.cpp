@@ -7,7 +7,8 @@
 //   command HANDLE ID    posts menu command ID
 //   box SECONDS [CAPTION] reads the box (default "Tovik - Error"), then
 //                        presses OK -> BOX <text>
-//   run-value            the HKCU Run value "Tovik"  -> RUN <data>
+//   run-value            the HKCU Run value "Tovik"  -> RUN <data> (BAD <data>
+//                        when it is no REG_SZ with its NUL)
 //
 // Exit 0 when the step could be done, 1 when what it waits for never came.
 #include <fcntl.h>
@@ -112,12 +113,15 @@ int main(int argc, char** argv) {
     return PostMessageW(window, WM_COMMAND, IDOK, 0) ? 0 : 1;
   }
   if (step == "run-value") {
+    HKEY key = nullptr;
     wchar_t data[4096] = {};
-    DWORD size = sizeof data;
-    return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                        L"Tovik", RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS
-               ? print_line("RUN", data)
-               : 1;
+    DWORD type = 0, size = sizeof data - sizeof *data;
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                  KEY_READ, &key);
+    if (RegQueryValueExW(key, L"Tovik", nullptr, &type, reinterpret_cast<BYTE*>(data), &size))
+      return 1;
+    // What the shell starts: a string, stored with its NUL.
+    return print_line(type == REG_SZ && size == (wcslen(data) + 1) * 2 ? "RUN" : "BAD", data);
   }
   return 2;  // not a step of the list above
 }
