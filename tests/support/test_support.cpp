@@ -4,26 +4,20 @@
 #include <filesystem>
 #include <random>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "app/app_data.h"
 
 namespace test {
 namespace {
 
+// On Windows the CRT's _putenv_s sets the process environment too, which is
+// what the product reads.
+void set_env(const std::string& name, const std::optional<std::string>& value) {
 #ifdef _WIN32
-// The product reads the Win32 environment block; the CRT copy is kept in step.
-void set_env(const std::string& name, const std::optional<std::string>& value) {
-  SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
   _putenv_s(name.c_str(), value ? value->c_str() : "");
-}
 #else
-void set_env(const std::string& name, const std::optional<std::string>& value) {
   value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-}
 #endif
+}
 
 }  // namespace
 
