@@ -3,14 +3,14 @@
 # code page (C.UTF-8 gives wine code page 1252), run from a folder and with an
 # APPDATA named in Chinese and longer than 260 characters, driven and watched
 # from the desktop. Every finding goes to a file in <work>; the lab judges.
-#   1. first start: icon (icon.up), Low and "Start with Windows" chosen from
+#   1. first start: Low and "Start with Windows" chosen from
 #      the menu, the code from "Copy Pairing Code" (code); then waits for
 #      <work>/done;
 #   2. a second start in the session: its box (second.box), exit (second.status);
 #   3. a start in another session (its own wineserver and APPDATA) while the
 #      first holds the audio port: box (other.box), exit (other.status), logs
 #      (other/);
-#   4. the installer quits the first (first.status, icon.after) and the Run
+#   4. the installer quits the first (first.status) and the Run
 #      value it left (run.first);
 #   5. a restart reads it all back; unticking autostart and "Quit Tovik" end it
 #      (restart.status, run.after); the stored files go to store/;
@@ -49,7 +49,6 @@ start_program
 first=$!
 window=$(probe window 120 | sed -n 's/^WINDOW //p')
 [ -n "$window" ] || { wine_shutdown; exit 1; }
-probe icon "$window" >"$work/icon.up"
 probe command "$window" 2013
 probe command "$window" 2014
 probe copy-code "$window" | sed -n 's/^CODE //p' >"$work/code.part"
@@ -70,7 +69,6 @@ probe run-value >"$work/run.first"
 
 wine "$setup" /S </dev/null >/dev/null 2>&1
 ended "$first" 30 first.status
-probe icon "$window" >"$work/icon.after"
 start_program
 restart=$!
 window=$(probe window 120 | sed -n 's/^WINDOW //p')

@@ -2,7 +2,6 @@
 // program tests under wine. One step per run; output is UTF-8, one line.
 //
 //   window SECONDS       waits for the tray window    -> WINDOW <handle>
-//   icon HANDLE          asks the shell for icon 1001 -> ICON present|absent
 //   copy-code HANDLE     "Copy Pairing Code", then reads the clipboard -> CODE <text>
 //   command HANDLE ID    posts menu command ID
 //   box SECONDS [CAPTION] reads the box (default "Tovik - Error"), then
@@ -87,15 +86,6 @@ int main(int argc, char** argv) {
     return wait_until(argv[2], [&] { return window = FindWindowW(L"TovikTrayClass", L"Tovik"); })
                ? std::printf("WINDOW %llx\n", reinterpret_cast<unsigned long long>(window)) < 0
                : 1;
-  }
-  if (step == "icon" && argc == 3) {
-    // NIM_MODIFY that changes nothing succeeds only for an icon the shell holds.
-    NOTIFYICONDATAW data = {};
-    data.cbSize = sizeof data;
-    data.hWnd = handle(argv[2]);
-    data.uID = 1001;
-    return std::printf("ICON %s\n", Shell_NotifyIconW(NIM_MODIFY, &data) ? "present" : "absent") <
-           0;
   }
   if (step == "copy-code" && argc == 3) {
     if (!OpenClipboard(nullptr) || !EmptyClipboard() || !CloseClipboard()) return 1;
