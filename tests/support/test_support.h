@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -67,16 +66,12 @@ inline const char* text_line_end() { return "\r\n"; }
 inline const char* text_line_end() { return "\n"; }
 #endif
 
-// The lines of a file in the Tovik folder (a log), without their line ends;
-// none when the file does not exist.
+// The lines of a file in the Tovik folder (a log), read as text: without
+// their line ends; none when the file does not exist.
 inline std::vector<std::string> log_lines(const AppDataScope& app_data, const std::string& file) {
   std::vector<std::string> lines;
-  const std::string text = read_file_bytes(app_data.tovik_path(file)).value_or(""),
-                    end = text_line_end();
-  for (std::size_t pos = 0, next = 0; pos < text.size(); pos = next + end.size()) {
-    next = std::min(text.find(end, pos), text.size());
-    lines.push_back(text.substr(pos, next - pos));
-  }
+  std::ifstream text(app_data.tovik_path(file));
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
   return lines;
 }
 
