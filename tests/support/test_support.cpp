@@ -46,7 +46,7 @@ AppDataScope::AppDataScope(bool create_tovik_folder) : env_("APPDATA", dir_.path
 }
 
 std::string AppDataScope::tovik_path(const std::string& file) const {
-  const std::string folder = join_path(base(), "Tovik");
+  const std::string folder = join_path(dir_.path(), "Tovik");
   return file.empty() ? folder : join_path(folder, file);
 }
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,7 +39,6 @@ class TempDir {
 class AppDataScope {
  public:
   explicit AppDataScope(bool create_tovik_folder = true);
-  const std::string& base() const { return dir_.path(); }
   std::string tovik_path(const std::string& file = "") const;
 
  private:
@@ -50,9 +49,7 @@ class AppDataScope {
 inline std::optional<std::string> read_file_bytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 inline void write_file_bytes(const std::string& path, const std::string& bytes) {
