@@ -151,6 +151,7 @@ TEST(Shell, TrayEngineAndStoresAgreeThroughARun) {
     code = tray.snapshot().pairing_code;
     send(run.phone, build_hello("Kitchen\x1b\"}", "rx-kitchen", code));
     ASSERT_TRUE(shows(u"Tovik \u2014 Connected (Kitchen\x1b\"})"));
+    test::wait_until([&] { return tray.snapshot().bitrate_kbps != 0; });  // set after the status
     seen = std::to_string(tray.snapshot().rtt_ms) + " ms " +
            std::to_string(tray.snapshot().bitrate_kbps) + " kbit/s";
     ASSERT_TRUE(audio(10000));
