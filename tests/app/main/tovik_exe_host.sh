@@ -3,18 +3,20 @@
 # code page (C.UTF-8 gives wine code page 1252), run from a folder and with an
 # APPDATA named in Chinese and longer than 260 characters, driven and watched
 # from the desktop. Every finding goes to a file in <work>; the lab judges.
-#   1. first start: icon (icon.up), tooltip while searching (tip.searching),
-#      Low and "Start with Windows" chosen from the menu, the code from "Copy
-#      Pairing Code" (code), the tooltip once our receiver is connected
-#      (tip.connected); then waits for <work>/done;
+#   1. first start: Low and "Start with Windows" chosen from
+#      the menu, the code from "Copy Pairing Code" (code); then waits for
+#      <work>/done;
 #   2. a second start in the session: its box (second.box), exit (second.status);
 #   3. a start in another session (its own wineserver and APPDATA) while the
 #      first holds the audio port: box (other.box), exit (other.status), logs
 #      (other/);
-#   4. the installer quits the first (first.status, icon.after) and the Run
+#   4. the installer quits the first (first.status) and the Run
 #      value it left (run.first);
 #   5. a restart reads it all back; unticking autostart and "Quit Tovik" end it
-#      (restart.status, run.after); the stored files go to store/.
+#      (restart.status, run.after); the stored files go to store/;
+#   6. nothing to capture: a sound server without a sink (nosink.box,
+#      nosink.status), then no server at all (nosound.box, nosound.status);
+#      then its debug.log (nosound.log).
 #   tovik_exe_host.sh <work> <program.exe> <window_probe.exe> <setup.exe>
 # Run under `unshare --pid --fork --kill-child` in the lab host.
 set -u
@@ -30,26 +32,6 @@ ended() {
   kill "$1" 2>/dev/null
   wait "$1"
   echo $? >"$work/$3"
-}
-# Hovers over wine's tray window until the shown tooltip reads `want` (or 30
-# tries have passed); prints the last tooltip seen.
-hover_tooltip() {
-  local want=$1 tray tip="" try
-  for try in $(seq 30); do
-    # wine's tray window has no name: explorer's first visible window.
-    tray=$(xdotool search --onlyvisible --class explorer.exe 2>/dev/null | sort -n | head -n 1)
-    if [ -n "$tray" ]; then
-      # The tip shows again only after the pointer has left the icon for
-      # another spot of the tray window (the icon sits at its left end).
-      xdotool mousemove --window "$tray" 150 10 2>/dev/null
-      sleep 0.3
-      xdotool mousemove --window "$tray" 10 10 2>/dev/null
-      tip=$(probe tooltip 3 | sed -n 's/^TIP //p')
-      [ "$tip" = "$want" ] && break
-    fi
-    sleep 0.5
-  done
-  echo "$tip"
 }
 start_program() { wine "$app" </dev/null >>"$work/program.out" 2>&1 & }
 
@@ -67,13 +49,10 @@ start_program
 first=$!
 window=$(probe window 120 | sed -n 's/^WINDOW //p')
 [ -n "$window" ] || { wine_shutdown; exit 1; }
-probe icon "$window" >"$work/icon.up"
-hover_tooltip "Tovik — Searching..." >"$work/tip.searching"
 probe command "$window" 2013
 probe command "$window" 2014
 probe copy-code "$window" | sed -n 's/^CODE //p' >"$work/code.part"
 mv "$work/code.part" "$work/code"
-hover_tooltip "Tovik — Connected (Lab Listener)" >"$work/tip.connected"
 for _ in $(seq 1200); do [ -e "$work/done" ] && break; sleep 0.1; done
 
 start_program
@@ -90,7 +69,6 @@ probe run-value >"$work/run.first"
 
 wine "$setup" /S </dev/null >/dev/null 2>&1
 ended "$first" 30 first.status
-probe icon "$window" >"$work/icon.after"
 start_program
 restart=$!
 window=$(probe window 120 | sed -n 's/^WINDOW //p')
@@ -99,4 +77,14 @@ probe command "$window" 2006
 ended "$restart" 30 restart.status
 probe run-value >"$work/run.after"
 cp -r "$WINEPREFIX/drive_c/$deep/AppData/Tovik" "$work/store"
+
+pactl unload-module module-null-sink  # wine still offers an output, its loopback fails
+wine "$app" </dev/null >/dev/null 2>&1 &
+probe box 60 >"$work/nosink.box"
+ended $! 30 nosink.status
+mkdir -m 700 "$work/empty"  # no server address, an empty runtime folder: no output at all
+env -u PULSE_SERVER XDG_RUNTIME_DIR="$work/empty" wine "$app" </dev/null >/dev/null 2>&1 &
+probe box 60 >"$work/nosound.box"
+ended $! 30 nosound.status
+cp "$WINEPREFIX/drive_c/$deep/AppData/Tovik/debug.log" "$work/nosound.log"
 wine_shutdown

@@ -2,266 +2,214 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
 #include "app/shell/terminate_handler.h"
-#include "fakes.h"
+#include "engine/fake/fake_audio_endpoint.h"
+#include "engine/stream_manager.h"
+#include "session_harness.h"
 #include "storage/memory_autostart.h"
-#include "support/test_support.h"
+#include "support/fake_clock.h"
 #include "tray/recording_tray_host.h"
 #include "tray/tray_types.h"
 
-using tovik::ConnectionState;
-
 namespace {
 
-std::vector<std::string> debug_lines(const test::AppDataScope& app_data) {
-  return test::log_lines(app_data, "debug.log");
-}
+// Records what the wiring shows the user.
+struct FakePlatform : PlatformServices {
+  std::string computer_name() override { return "DESK-7"; }
+  void show_error(const std::string& text) override { shown += text; }
+  void show_notice(const std::string& text) override { shown += "notice: " + text; }
+  void copy_to_clipboard(const std::string& text) override { shown += "copied " + text; }
+  std::int64_t now_seconds() override { return 1700000000; }
+  std::string shown;
+};
 
-// One run of the wiring with fakes; `user` plays the person at the tray.
-class ShellRun {
- public:
-  ErrorCode create_code = ErrorCode::Ok;
-  ErrorCode start_code = ErrorCode::Ok;
-  bool tray_succeeds = true;
-  std::function<void(TrayIcon&, FakeEngine&)> user;
-
+// One run of the wiring around the real engine, `how` it is to go: a fake
+// sound device, loopback sockets, a fake clock for the session's timers.
+// `user` plays the person at the tray, `phone` a receiver.
+struct ShellRun {
   int run() {
     ShellEnvironment env;
     env.platform = &platform;
     env.autostart = &autostart;
+    env.claim_instance = [this] { return how != "second start"; };
     env.executable_path = "C:\\Program Files\\Tovik\\tovik.exe";
-    env.create_engine = [this](const StreamConfig& config) {
-      config_seen = config;
-      Created<StreamEngine> created;
-      created.code = create_code;
-      if (create_code == ErrorCode::Ok) {
-        auto fake = std::make_unique<FakeEngine>(&calls, start_code);
-        engine = fake.get();
-        created.object = std::move(fake);
-      }
-      return created;
+    env.create_engine = [this](const StreamConfig& seen) {
+      config = seen;
+      FakeEndpointConfig device;
+      device.open_result = how == "no device"      ? ErrorCode::NoAudioDevice
+                           : how == "device fails" ? ErrorCode::CaptureFailed
+                                                   : ErrorCode::Ok;
+      auto endpoint = std::make_unique<FakeAudioEndpoint>(device);
+      endpoint->play_real_time(480, [](float* out, std::uint32_t frames, int channels) {
+        std::fill(out, out + frames * static_cast<std::uint32_t>(channels), 0.25f);
+      });
+      // 96 kbit/s, not the engine's own 128, so that a change shows; Opus refuses 12345 Hz.
+      StreamManagerOptions options{std::move(endpoint),
+                                   test::loopback_transmitter_config(announcements, &clock),
+                                   {how == "codec fails" ? 12345 : 48000, 2, 96000, 20}};
+      if (how == "port taken") options.transport.audio_port = phone.port();
+      Created<StreamManager> created = StreamManager::create(seen, std::move(options));
+      manager = created.object.get();
+      return created_as<StreamEngine>(std::move(created));
     };
     env.create_tray_host = [this] {
-      auto host = std::make_unique<RecordingTrayHost>(tray_succeeds);
+      auto host = std::make_unique<RecordingTrayHost>(how != "no tray");
       host->set_on_run([this](TrayHostSink& sink) {
-        if (user) user(dynamic_cast<TrayIcon&>(sink), *engine);
+        if (user) user(dynamic_cast<TrayIcon&>(sink));
         sink.dispatch_command(tray_command::kQuit);
       });
-      RecordingTrayHost* raw = host.get();
-      host->set_on_destroy([this, raw] { final_record = raw->record(); });
-      hosts_made++;
+      host->set_on_destroy([this, raw = host.get()] { tray = raw->record(); });
       return host;
     };
     return Shell(std::move(env)).run();
   }
 
+  std::string how;
+  std::function<void(TrayIcon&)> user;
   FakePlatform platform;
   MemoryAutostart autostart;
-  FakeEngine::Calls calls;
-  FakeEngine* engine = nullptr;
-  StreamConfig config_seen;
-  RecordingTrayHost::Record final_record;
-  int hosts_made = 0;
+  test::LoopbackPeer announcements, phone;
+  FakeClock clock;
+  StreamManager* manager = nullptr;
+  StreamConfig config;
+  RecordingTrayHost::Record tray;  // as it was when the tray went away
 };
-
-const std::vector<std::string> kCreateLines = {
-    "=== Tovik starting ===", "Creating stream manager...", "Calling StreamManager::create..."};
 
 }  // namespace
 
-TEST(Shell, EngineCreateFailuresShowTheirTextAndExitOne) {
-  for (ErrorCode code :
-       {ErrorCode::NoAudioDevice, ErrorCode::CaptureFailed, ErrorCode::CodecError}) {
-    test::AppDataScope app_data;
+TEST(Shell, EveryWayAStartEndsShowsItsTextLogsItsStepsAndExits) {
+  const std::string create =
+      "=== Tovik starting ===|Creating stream manager...|Calling StreamManager::create...|";
+  const std::string tray =
+      create + "StreamManager created OK|Loading settings...|Creating tray icon...|";
+  const std::string start =
+      tray + "Tray icon created OK|Wiring up callbacks...|Starting stream...|";
+  // How it goes: exit code, what the user is shown, tray created/destroyed/run, debug.log.
+  const std::pair<std::string, std::string> ends[] = {
+      {"second start", "0 notice: Tovik is already running. 0/0/0 "},
+      // The first start loses the two lines written before the folder exists.
+      {"no device",
+       "1 No audio output device found. Check your sound settings. 0/0/0 "
+       "Calling StreamManager::create...|StreamManager::create FAILED|"},
+      {"device fails",
+       "1 Failed to capture audio. Another app may be using exclusive mode. 0/0/0 " + create +
+           "StreamManager::create FAILED|"},
+      {"codec fails", "1 Audio codec error. Try restarting the stream. 0/0/0 " + create +
+                          "StreamManager::create FAILED|"},
+      {"no tray", "1 Failed to create tray icon 0/0/0 " + tray + "Tray icon FAILED|"},
+      {"port taken",
+       "1 Internal error. Please report this bug. 1/1/0 " + start + "Stream start FAILED|"},
+      {"normal", "0 96 kbit/s 1/1/1 " + start +  // quality Auto keeps the bitrate
+                     "Stream started OK - entering message loop|=== Tovik shutting down ===|"},
+  };
+  for (const auto& [how, outcome] : ends) {
+    test::AppDataScope app_data(/*create_tovik_folder=*/how != "no device");
     ShellRun run;
-    run.create_code = code;
-    EXPECT_EQ(run.run(), 1);
-    std::vector<std::string> expected = kCreateLines;
-    expected.push_back("StreamManager::create FAILED");
-    EXPECT_EQ(debug_lines(app_data), expected);
-    EXPECT_EQ(run.platform.errors, std::vector<std::string>{error_message(code)});
-    EXPECT_EQ(run.hosts_made, 0);
+    run.how = how;
+    run.user = [&](TrayIcon&) {
+      run.platform.shown = std::to_string(run.manager->bitrate_kbps()) + " kbit/s";
+    };
+    std::string seen = std::to_string(run.run());
+    seen += " " + run.platform.shown + " " + std::to_string(run.tray.create_calls) + "/" +
+            std::to_string(run.tray.destroy_calls) + "/" + std::to_string(run.tray.run_calls) + " ";
+    for (const std::string& line : test::log_lines(app_data, "debug.log")) seen += line + "|";
+    EXPECT_EQ(seen, outcome);
+    EXPECT_EQ(run.config.device_name + run.config.device_id.substr(0, 6),
+              how == "second start" ? "Tovik PC" : "DESK-7tovik-");
   }
 }
 
-TEST(Shell, FirstStartLosesTheTwoLinesWrittenBeforeTheFolderExists) {
-  test::AppDataScope app_data(/*create_tovik_folder=*/false);
-  ShellRun run;
-  run.create_code = ErrorCode::NoAudioDevice;
-  EXPECT_EQ(run.run(), 1);
-  EXPECT_EQ(debug_lines(app_data), (std::vector<std::string>{"Calling StreamManager::create...",
-                                                             "StreamManager::create FAILED"}));
-  EXPECT_EQ(run.config_seen.device_name, "DESK-7");
-  EXPECT_EQ(run.config_seen.device_id.rfind("tovik-", 0), 0u);
-}
-
-TEST(Shell, TrayFailureShowsItsBoxAndNeverStartsTheEngine) {
+// A receiver pairs; the user pauses; the receiver falls silent past the
+// time-out and comes back: still paused, no audio. Its own SetPaused shows at
+// once. A stranger with a wrong code is one notice. Then the menu's commands,
+// and Disconnect for the rest of the run.
+TEST(Shell, TrayEngineAndStoresAgreeThroughARun) {
   test::AppDataScope app_data;
-  ShellRun run;
-  run.tray_succeeds = false;
-  EXPECT_EQ(run.run(), 1);
-  auto lines = debug_lines(app_data);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back(), "Tray icon FAILED");
-  EXPECT_EQ(run.platform.errors, std::vector<std::string>{"Failed to create tray icon"});
-  EXPECT_EQ(run.calls.starts, 0);
-  EXPECT_EQ(run.final_record.create_calls, 0);
-}
-
-TEST(Shell, StartFailureShowsInternalErrorAndRemovesTheIcon) {
-  test::AppDataScope app_data;
-  ShellRun run;
-  run.start_code = ErrorCode::InternalError;
-  EXPECT_EQ(run.run(), 1);
-  auto lines = debug_lines(app_data);
-  const std::vector<std::string> tail = {"Tray icon created OK", "Wiring up callbacks...",
-                                         "Starting stream...", "Stream start FAILED"};
-  ASSERT_GE(lines.size(), tail.size());
-  EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()), tail);
-  EXPECT_EQ(run.platform.errors,
-            std::vector<std::string>{"Internal error. Please report this bug."});
-  EXPECT_EQ(run.final_record.create_calls, 1);
-  EXPECT_EQ(run.final_record.destroy_calls, 1);
-  EXPECT_EQ(run.final_record.run_calls, 0);
-}
-
-TEST(Shell, NormalRunLogsEveryStepAndQuitsWithZero) {
-  test::AppDataScope app_data;
-  ShellRun run;
-  std::u16string tooltip_while_running;
-  run.user = [&](TrayIcon& tray, FakeEngine& engine) {
-    tooltip_while_running = tray.tooltip();
-    EXPECT_TRUE(engine.approves("Anyone", "any-id"));
-  };
-  EXPECT_EQ(run.run(), 0);
-  std::vector<std::string> expected = kCreateLines;
-  expected.insert(expected.end(),
-                  {"StreamManager created OK", "Loading settings...", "Creating tray icon...",
-                   "Tray icon created OK", "Wiring up callbacks...", "Starting stream...",
-                   "Stream started OK - entering message loop", "=== Tovik shutting down ==="});
-  EXPECT_EQ(debug_lines(app_data), expected);
-  EXPECT_EQ(tooltip_while_running, u"Tovik \u2014 Searching...");
-  EXPECT_TRUE(run.calls.has_approval);
-  EXPECT_GE(run.calls.stops, 2);            // Quit, then teardown
-  EXPECT_TRUE(run.calls.bitrates.empty());  // quality Auto
-  EXPECT_EQ(run.final_record.destroy_calls, 1);
-  EXPECT_EQ(run.final_record.tooltips.back(), u"Tovik \u2014 Disconnected");
-}
-
-TEST(Shell, SavedQualityIsAppliedAndTheAutostartEntryDecidesTheCheckMark) {
-  test::AppDataScope app_data;
-  test::write_file_bytes(
-      app_data.tovik_path("settings.json"),
-      "{\"quality\":\"high\",\"start_with_windows\":true,\"smart_volume\":false}\n");
-  ShellRun run;
-  TraySnapshot seen;
-  run.user = [&](TrayIcon& tray, FakeEngine&) { seen = tray.snapshot(); };
-  EXPECT_EQ(run.run(), 0);
-  EXPECT_EQ(run.calls.bitrates, std::vector<std::int32_t>{256000});
-  EXPECT_EQ(seen.settings.quality, AudioQuality::High);
-  EXPECT_FALSE(seen.settings.start_with_windows);  // no autostart entry exists
-  EXPECT_EQ(seen.pairing_code, "042917");
-}
-
-TEST(Shell, ConnectedReportsReachTheTrayAndReceiversAreRememberedByTheirIds) {
-  test::AppDataScope app_data;
+  test::write_file_bytes(app_data.tovik_path("settings.json"),
+                         R"({"quality":"high","start_with_windows":true,"smart_volume":false})");
   // A name-keyed entry of an older version is kept but not trusted.
   test::write_file_bytes(app_data.tovik_path("paired_devices.json"),
-                         "[{\"id\":\"rx-9\",\"name\":\"Den\",\"timestamp\":5},"
-                         "{\"id\":\"Hall\",\"name\":\"Hall\",\"timestamp\":3}]\n");
+                         R"([{"id":"rx-9","name":"Den","timestamp":5},)"
+                         R"({"id":"Hall","name":"Hall","timestamp":3}])");
   ShellRun run;
-  TraySnapshot connected;
-  run.user = [&](TrayIcon& tray, FakeEngine& engine) {
-    engine.report(ConnectionState::ApprovalPending, "Kitchen");
-    engine.report(ConnectionState::Connected, "Kitchen");
-    engine.on_paired("rx-kitchen", "Kitchen");
-    run.platform.now = 1700000100;
-    engine.on_paired("rx-kitchen", "Kitchen\x1b\"}");
-    connected = tray.snapshot();
+  std::string code, seen;
+  test::LoopbackPeer eve;
+  run.user = [&](TrayIcon& tray) {
+    const auto shows = [&](const char16_t* tooltip) {
+      return test::wait_until([&] { return tray.tooltip() == tooltip; });
+    };
+    const auto audio = [&](int ms) {
+      return run.phone.receive([](const std::string& d) { return d.size() > 16 && d[0] == 1; },
+                               std::chrono::milliseconds(ms));
+    };
+    const auto send = [&](test::LoopbackPeer& from, const std::string& bytes) {
+      from.send(bytes, run.manager->audio_port());
+    };
+    code = tray.snapshot().pairing_code;
+    send(run.phone, build_hello("Kitchen\x1b\"}", "rx-kitchen", code));
+    ASSERT_TRUE(shows(u"Tovik \u2014 Connected (Kitchen\x1b\"})"));
+    test::wait_until([&] { return tray.snapshot().bitrate_kbps != 0; });  // set after the status
+    seen = std::to_string(tray.snapshot().rtt_ms) + " ms " +
+           std::to_string(tray.snapshot().bitrate_kbps) + " kbit/s";
+    ASSERT_TRUE(audio(10000));
+    tray.dispatch_command(tray_command::kTogglePause);
+    for (int i = 0; i < 200 && audio(300); ++i) {
+    }
+    run.clock.advance_ms(6000);  // the receiver falls silent past the time-out
+    ASSERT_TRUE(test::wait_until([&] { return tray.snapshot().status_text != "Connected"; }));
+    send(run.phone, build_hello("Kitchen", "rx-kitchen", code));
+    EXPECT_TRUE(shows(u"Tovik \u2014 Paused (Kitchen)"));
+    EXPECT_FALSE(audio(500));
+    for (int i = 0; i < 2; ++i) send(eve, build_hello("Eve", "rx-eve", "x"));
+    send(run.phone, std::string("\xC0\x03\x00\x01\x00", 5));  // SetPaused 0, after Eve's
+    EXPECT_TRUE(shows(u"Tovik \u2014 Connected (Kitchen)"));
+    EXPECT_TRUE(audio(10000));
+    for (int command :
+         {tray_command::kQualityLow, tray_command::kQualityAuto, tray_command::kStartWithWindows,
+          tray_command::kSmartVolume, tray_command::kCopyPairingCode, tray_command::kDisconnect}) {
+      tray.dispatch_command(command);
+    }
+    EXPECT_TRUE(shows(u"Tovik \u2014 Disconnected"));
+    seen += ", then " + std::to_string(run.manager->bitrate_kbps()) + " kbit/s";
   };
   EXPECT_EQ(run.run(), 0);
-  EXPECT_EQ(run.config_seen.remembered_receivers, std::vector<std::string>{"rx-9"});
-  EXPECT_EQ(connected.status_text, "Connected");
-  EXPECT_EQ(connected.peer_name, "Kitchen");
-  EXPECT_EQ(connected.rtt_ms, 40);
-  EXPECT_EQ(connected.bitrate_kbps, 128);
-  EXPECT_EQ(test::read_file_bytes(app_data.tovik_path("paired_devices.json")),
-            std::string("[{\"id\":\"rx-9\",\"name\":\"Den\",\"timestamp\":5},{\"id\":\"Hall\","
-                        "\"name\":\"Hall\",\"timestamp\":3},{\"id\":\"rx-kitchen\",\"name\":"
-                        "\"Kitchen\",\"timestamp\":1700000100}]") +
-                test::text_line_end());
+  EXPECT_EQ(seen, "40 ms 256 kbit/s, then 64 kbit/s");  // Auto keeps what Low set
+  EXPECT_EQ(run.platform.shown, "copied " + code);
+  EXPECT_EQ(run.config.remembered_receivers, std::vector<std::string>{"rx-9"});
+  EXPECT_EQ(run.tray.notices, std::vector<std::u16string>{u"Refused a connection from 'Eve' "
+                                                          u"(127.0.0.1): wrong pairing code"});
+  EXPECT_EQ(run.autostart.exe_path().value_or(""), "C:\\Program Files\\Tovik\\tovik.exe");
+  const std::string end = test::text_line_end();
+  EXPECT_EQ(test::read_file_bytes(app_data.tovik_path("settings.json")),
+            R"({"quality":"auto","start_with_windows":true,"smart_volume":true})" + end);
+  EXPECT_EQ(
+      test::read_file_bytes(app_data.tovik_path("paired_devices.json")),
+      R"([{"id":"rx-9","name":"Den","timestamp":5},{"id":"Hall","name":"Hall","timestamp":3},)"
+      R"({"id":"rx-kitchen","name":"Kitchen","timestamp":1700000000}])" +
+          end);
 }
 
-TEST(RefusalNotices, FirstFromEachSourceThenOneAMinuteAndThreeAMinuteInAll) {
+TEST(Shell, StateTextsAndRefusalNotices) {
+  std::string texts;
+  for (int state : {0, 1, 2, 3, 4, 5, 9}) {
+    texts += state_display_text(static_cast<tovik::ConnectionState>(state)) + std::string("|");
+  }
+  EXPECT_EQ(texts,
+            "Disconnected|Searching...|Connecting...|Approval pending...|Connected|Reconnecting..."
+            "|Disconnected|");
+  // The first from each source, then one a minute from it, three a minute in all.
   RefusalNotices notices;
-  std::vector<bool> shown;
+  std::string shown;
   for (auto [ip, ms] : std::vector<std::pair<std::uint32_t, std::int64_t>>{
            {1, 0}, {2, 1}, {3, 2}, {4, 3}, {1, 59999}, {1, 60000}, {4, 60001}}) {
-    shown.push_back(notices.should_show(ip, ms));
+    shown += notices.should_show(ip, ms) ? "1" : "0";
   }
-  EXPECT_EQ(shown, (std::vector<bool>{true, true, true, false, false, true, true}));
-  EXPECT_EQ(refusal_notice_text({tovik::RefusalReason::WrongCode, "Eve\x1b[2J", 0x0A4D0004}),
-            "Refused a connection from 'Eve[2J' (10.77.0.4): wrong pairing code");
-}
-
-TEST(Shell, TrayCommandsReachEngineSettingsAutostartAndClipboard) {
-  test::AppDataScope app_data;
-  ShellRun run;
-  TraySnapshot after;
-  run.user = [&](TrayIcon& tray, FakeEngine&) {
-    tray.dispatch_command(tray_command::kTogglePause);
-    EXPECT_TRUE(run.calls.paused);
-    EXPECT_TRUE(tray.snapshot().paused);
-    tray.dispatch_command(tray_command::kTogglePause);
-    EXPECT_FALSE(run.calls.paused);
-    tray.dispatch_command(tray_command::kQualityLow);
-    tray.dispatch_command(tray_command::kQualityAuto);
-    tray.dispatch_command(tray_command::kStartWithWindows);
-    tray.dispatch_command(tray_command::kSmartVolume);
-    tray.dispatch_command(tray_command::kCopyPairingCode);
-    after = tray.snapshot();
-  };
-  EXPECT_EQ(run.run(), 0);
-  EXPECT_EQ(run.calls.bitrates, std::vector<std::int32_t>{64000});  // Auto keeps it
-  EXPECT_EQ(after.settings.quality, AudioQuality::Auto);
-  EXPECT_TRUE(after.settings.start_with_windows);
-  EXPECT_TRUE(after.settings.smart_volume);
-  EXPECT_EQ(run.autostart.exe_path(),
-            std::optional<std::string>("C:\\Program Files\\Tovik\\tovik.exe"));
-  EXPECT_EQ(run.platform.clipboard, std::vector<std::string>{"042917"});
-  EXPECT_EQ(
-      test::read_file_bytes(app_data.tovik_path("settings.json")),
-      std::string("{\"quality\":\"auto\",\"start_with_windows\":true,\"smart_volume\":true}") +
-          test::text_line_end());
-}
-
-TEST(Shell, DisconnectStopsTheEngineForTheRestOfTheRun) {
-  test::AppDataScope app_data;
-  ShellRun run;
-  TraySnapshot after;
-  run.user = [&](TrayIcon& tray, FakeEngine& engine) {
-    engine.report(ConnectionState::Connected, "Phone");
-    tray.dispatch_command(tray_command::kDisconnect);
-    after = tray.snapshot();
-  };
-  EXPECT_EQ(run.run(), 0);
-  EXPECT_EQ(after.status_text, "Disconnected");
-  EXPECT_EQ(after.peer_name, "");
-  EXPECT_EQ(run.calls.starts, 1);
-}
-
-TEST(Shell, StateTextsCoverEveryState) {
-  EXPECT_STREQ(state_display_text(ConnectionState::Disconnected), "Disconnected");
-  EXPECT_STREQ(state_display_text(ConnectionState::Searching), "Searching...");
-  EXPECT_STREQ(state_display_text(ConnectionState::Connecting), "Connecting...");
-  EXPECT_STREQ(state_display_text(ConnectionState::ApprovalPending), "Approval pending...");
-  EXPECT_STREQ(state_display_text(ConnectionState::Connected), "Connected");
-  EXPECT_STREQ(state_display_text(ConnectionState::Reconnecting), "Reconnecting...");
-  EXPECT_STREQ(state_display_text(static_cast<ConnectionState>(9)), "Disconnected");
+  EXPECT_EQ(shown, "1110011");
+  EXPECT_EQ(refusal_notice_text({tovik::RefusalReason::NoCode, "Eve\x1b[2J", 0x0A4D0004}),
+            "Refused a connection from 'Eve[2J' (10.77.0.4): no pairing code");
 }
 
 #ifndef _WIN32
@@ -276,7 +224,7 @@ TEST(TerminateHandlerDeathTest, LogsTheExceptionAndAborts) {
       },
       "");
   EXPECT_EQ(
-      debug_lines(app_data),
+      test::log_lines(app_data, "debug.log"),
       (std::vector<std::string>{"TERMINATE called - unhandled C++ exception", "Exception: boom"}));
 }
 #endif
