@@ -36,6 +36,13 @@ value_of() {
 field() { tr ' ' '\n' <"$work/$1.cmp" | grep -A1 -x "$2" | tail -n 1; }
 rx_field() { tr ' ' '\n' <"$work/$1.rx" | sed -n "s/^$2=//p" | tail -n 1; }
 at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
+# The comparer's field within min..max; with "bar", only under the quality bars.
+expect() {  # name field min max [bar]
+  [ -z "${5:-}" ] || [ -n "$bars" ] || return 0
+  local value
+  value=$(field "$1" "$2")
+  at_least "$value" "$3" && at_least "$4" "$value" || fail "$1: $2 $value, want $3..$4"
+}
 
 start_transmitter() {  # name seconds
   netlab_spawn 1 "$work/$1.tx" env APPDATA="$work/a" "$tx" --seconds "$2" --freq 997
@@ -65,12 +72,10 @@ start_receiver tone 7 --name "Lab Receiver"
 wait "$RX_PID" || fail "tone: receiver failed"
 netlab_wait_all || fail "tone: transmitter failed"
 measure tone 1 3
-awk -v f="$(field tone frequency)" 'BEGIN { exit !(f >= 987 && f <= 1007) }' ||
-  fail "tone at $(field tone frequency) Hz, want 997"
-if [ -n "$bars" ]; then
-  at_least "$(field tone clean_fraction)" 0.5 && at_least "$(field tone clean_snr_db)" 30 ||
-    fail "tone: clean share $(field tone clean_fraction), clean SNR $(field tone clean_snr_db) dB"
-fi
+expect tone frequency 987 1007
+# Most blocks clean, however busy the machine: a stall spoils a few.
+expect tone clean_fraction 0.5 1 bar
+expect tone clean_snr_db 30 200 bar
 # The receiver drew its id once, kept it, and greeted with it.
 rx_id=$(cat "$work/tone/tovik-receive/receiver_id")
 [[ $rx_id =~ ^rx-[0-9a-f]{16}$ ]] || fail "receiver id '$rx_id'"
@@ -81,7 +86,7 @@ grep -qx "$tx_id" "$work/tone/tovik-receive/transmitters" || fail "transmitter n
 # Loss and jitter: the relay runs beside the receiver and forwards to the
 # transmitter's real port.
 start_transmitter impaired 9
-netlab_spawn 2 "$work/relay.out" "$relay" --listen 127.0.0.1:0 --server "$(netlab_ip 1):19483" \
+netlab_spawn 2 "$work/relay.out" "$relay" --server "$(netlab_ip 1):19483" \
   --drop 10 --jitter 20 --seed 7
 RELAY_PID=${NETLAB_PIDS[-1]}
 start_receiver impaired 6 --to "127.0.0.1:$(value_of "$work/relay.out" RELAY)"
@@ -90,8 +95,7 @@ kill "$RELAY_PID"
 netlab_wait_all
 measure impaired 1 3
 [ "$(rx_field impaired concealed)" -gt 0 ] || fail "no concealment counted under 10 % loss"
-[ -z "$bars" ] || at_least 120 "$(field impaired longest_quiet_ms)" ||
-  fail "a gap of $(field impaired longest_quiet_ms) ms under loss (concealment limit 100 ms)"
+expect impaired longest_quiet_ms 0 120 bar  # the concealment limit is 100 ms
 
 # Restart: once the receiver plays, the transmitter stops and a new process
 # (new pairing code, sequences from 0) takes its place.
@@ -105,9 +109,8 @@ wait "$RX_PID" || fail "restart: receiver failed"
 netlab_wait_all
 measure restart 0 1
 [ "$(rx_field restart rejoins)" -ge 1 ] || fail "no new HELLO after the restart"
-at_least 500 "$(field restart trailing_quiet_ms)" || fail "restart: audio never came back"
-[ -z "$bars" ] || at_least 3000 "$(field restart longest_quiet_ms)" ||
-  fail "audio came back after $(field restart longest_quiet_ms) ms (want within 3 s)"
+expect restart trailing_quiet_ms 0 500  # audio came back
+expect restart longest_quiet_ms 0 3000 bar
 
 # Moved: once the receiver plays, the transmitter's host is off the network
 # for 7 s and comes back at a new address (a laptop that switched networks).
@@ -128,10 +131,10 @@ kill "$TX_PID"
 netlab_wait_all
 measure moved 0 1
 [ "$(rx_field moved moves)" -ge 1 ] || fail "the receiver never greeted the new address"
-at_least 500 "$(field moved trailing_quiet_ms)" || fail "moved: audio never came back"
-# Coming back takes up to ~3 s (staleness, a fresh listener, the next announcement).
-[ -z "$bars" ] || at_least 13000 "$(field moved longest_quiet_ms)" ||
-  fail "audio came back after $(field moved longest_quiet_ms) ms (want within 6 s of the outage)"
+expect moved trailing_quiet_ms 0 500
+# Coming back takes up to ~3 s (staleness, a fresh listener, the next
+# announcement): within 6 s of the 7 s outage.
+expect moved longest_quiet_ms 0 13000 bar
 
 [ "$LAB_STATUS" = 0 ] || tail -n 5 "$work"/*.rx "$work"/*.tx
 finish

@@ -7,17 +7,12 @@ std::uint64_t RelayRandom::next() {
   return z ^ (z >> 31);
 }
 
-std::vector<int> impair(const Impairment& impairment, RelayRandom& random) {
+int impair(const Impairment& impairment, RelayRandom& random) {
   const bool drop = random.chance(impairment.drop_percent);
-  const bool duplicate = random.chance(impairment.duplicate_percent);
-  const int held = random.chance(impairment.reorder_percent) ? int(impairment.reorder_ms) : 0;
-  const int jitter[2] = {random.up_to(int(impairment.jitter_ms)),
-                         random.up_to(int(impairment.jitter_ms))};
-  std::vector<int> delays;
-  for (int copy = 0; !drop && copy < (duplicate ? 2 : 1); ++copy) {
-    delays.push_back(int(impairment.delay_ms) + jitter[copy] + held);
-  }
-  return delays;
+  const bool held = random.chance(impairment.reorder_percent);
+  const int jitter = random.up_to(static_cast<int>(impairment.jitter_ms));
+  return drop ? -1
+              : static_cast<int>(impairment.delay_ms + (held ? impairment.reorder_ms : 0)) + jitter;
 }
 
 ImpairmentRelay::ImpairmentRelay(const RelayConfig& config)
@@ -25,8 +20,8 @@ ImpairmentRelay::ImpairmentRelay(const RelayConfig& config)
 
 ErrorCode ImpairmentRelay::start() {
   UdpSocket::startup();
-  if (running_ || !listen_.open() || !listen_.bind(config_.listen_ip, config_.listen_port) ||
-      !upstream_.open() || !upstream_.bind(kIpv4Any, 0)) {
+  if (running_ || !listen_.open() || !listen_.bind(kIpv4Loopback, 0) || !upstream_.open() ||
+      !upstream_.bind(kIpv4Any, 0)) {
     return ErrorCode::InternalError;
   }
   running_ = true;
@@ -58,34 +53,32 @@ void ImpairmentRelay::receive_loop(int direction) {
     SocketAddress from;
     const int n = socket.receive_from(buffer.data(), buffer.size(), &from, 50);
     if (n <= 0) continue;
-    ++received_[direction];
     const auto now = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> guard(mutex_);
     if (direction == 0) client_ = from;
-    for (int delay : impair(impairment, random_[direction])) {
-      queue_.push({now + std::chrono::milliseconds(delay), order_++, direction,
-                   std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + n)});
+    const int delay = impair(impairment, random_[direction]);
+    if (delay >= 0) {
+      queue_.emplace(
+          now + std::chrono::milliseconds(delay),
+          std::make_pair(direction, std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + n)));
     }
     wake_.notify_all();
   }
 }
 
-// Sends each copy at its due time; those due together leave in arrival order.
+// Sends each copy at its due time.
 void ImpairmentRelay::send_loop() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (running_) {
-    if (queue_.empty() || std::chrono::steady_clock::now() < queue_.top().due) {
-      if (queue_.empty())
-        wake_.wait(lock);
-      else
-        wake_.wait_until(lock, queue_.top().due);
-      continue;
+    if (queue_.empty()) {
+      wake_.wait(lock);
+    } else if (std::chrono::steady_clock::now() < queue_.begin()->first) {
+      wake_.wait_until(lock, queue_.begin()->first);
+    } else {
+      const auto& [direction, bytes] = queue_.begin()->second;
+      (direction == 0 ? upstream_ : listen_)
+          .send_to(bytes.data(), bytes.size(), direction == 0 ? config_.server : client_);
+      queue_.erase(queue_.begin());
     }
-    const Pending copy = queue_.top();
-    queue_.pop();
-    UdpSocket& socket = copy.direction == 0 ? upstream_ : listen_;
-    socket.send_to(copy.bytes.data(), copy.bytes.size(),
-                   copy.direction == 0 ? config_.server : client_);
-    ++sent_[copy.direction];
   }
 }

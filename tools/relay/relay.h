@@ -4,8 +4,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
-#include <queue>
 #include <thread>
 #include <vector>
 
@@ -15,11 +15,10 @@
 // What happens to the datagrams of one direction. Percentages are 0..100.
 struct Impairment {
   double drop_percent = 0;
-  double delay_ms = 0;         // added to every copy
-  double jitter_ms = 0;        // plus uniform 0..jitter_ms per copy (may reorder)
+  double delay_ms = 0;         // added to every datagram
+  double jitter_ms = 0;        // plus uniform 0..jitter_ms (may reorder)
   double reorder_percent = 0;  // held back reorder_ms more, so later ones overtake
   double reorder_ms = 0;
-  double duplicate_percent = 0;  // a second copy with its own jitter
 };
 
 // splitmix64 with a seed: the same sequence on every platform (the standard
@@ -37,22 +36,19 @@ class RelayRandom {
   std::uint64_t state_;
 };
 
-// The delays (ms) of the copies that leave for one datagram; none when it is
-// dropped. Every draw is made for every datagram, so one knob does not shift
-// the sequence the others see.
-std::vector<int> impair(const Impairment& impairment, RelayRandom& random);
+// How long (ms) to hold one datagram, or -1 to drop it. Every draw is made
+// for every datagram, so one knob does not shift the sequence the others see.
+int impair(const Impairment& impairment, RelayRandom& random);
 
 struct RelayConfig {
-  std::uint32_t listen_ip = kIpv4Loopback;  // where the client sends to
-  std::uint16_t listen_port = 0;            // 0: any free port
-  SocketAddress server;                     // where its datagrams go
+  SocketAddress server;  // where the client's datagrams go
   Impairment to_server, to_client;
   std::uint64_t seed = 1;
 };
 
-// A UDP relay for one client (the latest sender) that impairs both
-// directions: the client sends to its port, it forwards to the server, and
-// the server's replies go back to the client.
+// A UDP relay on a free loopback port for one client (the latest sender)
+// that impairs both directions: the client sends to its port, it forwards to
+// the server, and the server's replies go back to the client.
 class ImpairmentRelay {
  public:
   explicit ImpairmentRelay(const RelayConfig& config);
@@ -65,19 +61,8 @@ class ImpairmentRelay {
   // Ends the threads, discards what is not yet due. Idempotent.
   void stop();
   std::uint16_t port() const { return listen_.local_port(); }
-  // Datagrams received and copies sent, towards the server [0] or the client [1].
-  std::uint64_t received(int direction) const { return received_[direction]; }
-  std::uint64_t sent(int direction) const { return sent_[direction]; }
 
  private:
-  using Time = std::chrono::steady_clock::time_point;
-  struct Pending {
-    Time due;
-    std::uint64_t order;
-    int direction;
-    std::vector<std::uint8_t> bytes;
-    bool operator<(const Pending& o) const { return due != o.due ? due > o.due : order > o.order; }
-  };
   void receive_loop(int direction);
   void send_loop();
 
@@ -85,11 +70,11 @@ class ImpairmentRelay {
   UdpSocket listen_, upstream_;
   SocketAddress client_;  // under mutex_
   RelayRandom random_[2];
-  std::atomic<std::uint64_t> received_[2] = {}, sent_[2] = {};
   std::atomic<bool> running_{false};
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::priority_queue<Pending> queue_;
-  std::uint64_t order_ = 0;
+  // Datagrams by due time (those due together in arrival order): direction and bytes.
+  std::multimap<std::chrono::steady_clock::time_point, std::pair<int, std::vector<std::uint8_t>>>
+      queue_;
   std::vector<std::thread> threads_;
 };
