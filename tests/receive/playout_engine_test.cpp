@@ -119,15 +119,21 @@ TEST(PlayoutEngine, OrdersConcealsDropsAndResyncs) {
          EXPECT_GE(sim.longest_silence(), 6u * kFrameSamples);
          EXPECT_LE(sim.longest_silence(), 7u * kFrameSamples + 10);
        }},
-      {"duplicates and one 200 ms late", 30,
+      {"duplicates, waiting or played, and one 200 ms late", 30,
        [](Simulation& sim) {
          for (std::uint32_t k = 0; k < 70; ++k) {
            if (k != 10) sim.arrive(k, at_frame(k));
            if (k < 50 && k % 7 == 0) sim.arrive(k, at_frame(k + 0.15));
            if (k == 20) sim.arrive(10, at_frame(20.05));
+           if (k == 45) sim.arrive(40, at_frame(45.05));
          }
        },
-       51.5, "frames 49 lost 1 concealed 1 silent 0 late 1 dup 8 inserted 0 skipped 0 resyncs 0"},
+       51.5, "frames 49 lost 1 concealed 1 silent 0 late 1 dup 9 inserted 0 skipped 0 resyncs 0"},
+      {"1.5 s without frames: a new stream, whatever comes next; 3 lost past the end", 40,
+       [](Simulation& sim) {
+         for (std::uint32_t k = 0; k < 130; ++k) sim.arrive(k, at_frame(k < 50 ? k : k + 75));
+       },
+       210, "frames 130 lost 53 concealed 8 silent 45 late 0 dup 0 inserted 0 skipped 0 resyncs 1"},
       {"sequence wrap", -1,
        [&](Simulation& sim) {
          for (std::uint32_t k = 0; k < 120; ++k) sim.arrive(wrap + k, at_frame(k));
