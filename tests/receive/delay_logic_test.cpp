@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "audio_format.h"
 #include "delay_controller.h"
+#include "frame_queue.h"
 #include "frame_stretcher.h"
 #include "jitter_estimator.h"
 #include "latency_target.h"
@@ -37,82 +40,87 @@ TEST(JitterEstimator, SpreadOfArrivalsAroundTheFrameGrid) {
   EXPECT_NEAR(jitter.jitter_ms(), 0, 1e-6);
 }
 
-TEST(LatencyTarget, AdaptiveRisesAtOnceFallsSlowlyWithinBounds) {
-  LatencyTarget target = LatencyTarget::from_option(-1);
-  EXPECT_EQ(target.mode(), LatencyTarget::Mode::Adaptive);
-  EXPECT_EQ(target.target_ms(), 20);  // one frame to start with
-  target.update(1);
-  EXPECT_EQ(target.target_ms(), 20);  // the floor
-  target.update(40);
-  EXPECT_EQ(target.target_ms(), 45);  // jitter plus margin, at once
-  target.update(500);
-  EXPECT_EQ(target.target_ms(), 200);  // the ceiling
-  target.update(0);
-  EXPECT_GT(target.target_ms(), 199);               // one step down only
-  for (int k = 0; k < 5000; ++k) target.update(0);  // 100 s
-  EXPECT_NEAR(target.target_ms(), 20, 0.5);
-  target.update(30);
-  target.reset();
-  EXPECT_EQ(target.target_ms(), 20);
+// The target (ms) at first and after each jitter (ms) in turn.
+std::string targets(LatencyTarget target, std::initializer_list<double> jitters) {
+  std::ostringstream out;
+  out << target.target_ms();
+  for (double jitter : jitters) out << " " << (target.update(jitter), target.target_ms());
+  return out.str();
 }
 
-TEST(LatencyTarget, FixedAndMinimal) {
-  LatencyTarget fixed = LatencyTarget::from_option(80);
-  fixed.update(150);
-  EXPECT_EQ(fixed.target_ms(), 80);
+TEST(LatencyTarget, AdaptiveFixedAndMinimal) {
+  // Adaptive: a frame to start with and as the floor, jitter plus margin at
+  // once, 200 at most; it falls only after a calm while, slowly.
+  EXPECT_EQ(targets(LatencyTarget::from_option(-1), {1, 40, 500, 0}), "20 20 45 200 200");
+  LatencyTarget adaptive = LatencyTarget::from_option(-1);
+  adaptive.update(200);
+  for (int k = 0; k < 5000; ++k) adaptive.update(0);  // 100 s
+  EXPECT_NEAR(adaptive.target_ms(), 20, 0.5);
+  adaptive.update(30);
+  adaptive.reset();
+  EXPECT_EQ(adaptive.target_ms(), 20);
+  EXPECT_EQ(targets(LatencyTarget::from_option(80), {150}), "80 80");
+  // Minimal: below one frame, no floor; a frame may be taken a period before it plays.
   LatencyTarget minimal = LatencyTarget::from_option(0);
-  EXPECT_LT(minimal.target_ms(), 5);
-  minimal.update(1);
-  EXPECT_EQ(minimal.target_ms(), 3);  // below one frame: no floor
-  minimal.update(30);
-  EXPECT_EQ(minimal.target_ms(), 32);
-  minimal.set_period_ms(10);  // a frame may be taken a period before it plays
-  minimal.update(30);
-  EXPECT_EQ(minimal.target_ms(), 42);
+  EXPECT_EQ(targets(minimal, {1, 30}), "2 3 32");
+  minimal.set_period_ms(10);
+  EXPECT_EQ(targets(minimal, {30}), "2 42");
 }
+
+namespace {
+
+// The controller's decisions for `times` frames at a target, run-length
+// coded: "0x24" (no correction, 24 times), "3" (3 samples longer), "ins", "drop".
+std::string decide(DelayController& controller, double target_ms, int times = 1) {
+  std::string out, last;
+  int run = 0;
+  for (int k = 0; k <= times; ++k) {
+    std::string token;
+    if (k < times) {
+      const DelayController::Action a = controller.decide(target_ms);
+      token = a.insert_frame ? "ins" : a.drop_frame ? "drop" : std::to_string(a.stretch_samples);
+    }
+    if (token == last) {
+      ++run;
+      continue;
+    }
+    if (run > 0) out += last + (run > 1 ? "x" + std::to_string(run) : "") + " ";
+    last = token;
+    run = 1;
+  }
+  return out;
+}
+
+}  // namespace
 
 TEST(DelayController, DeadbandStretchAndWholeFrames) {
-  DelayController controller;
-  EXPECT_FALSE(controller.decide(20).stretch_samples);  // nothing measured yet
-  for (int k = 0; k < 18; ++k) controller.on_decoded(k % 2 ? 19 : 21);
-  controller.on_decoded(60);  // a stalled decision: an outlier
-  controller.on_decoded(19);
+  DelayController c;
+  EXPECT_EQ(decide(c, 20), "0 ");  // nothing measured yet
+  for (int k = 0; k < 18; ++k) c.on_decoded(k % 2 ? 19 : 21);
+  c.on_decoded(60);  // a stalled decision: an outlier
+  c.on_decoded(19);
   double slack = 0;
-  ASSERT_TRUE(controller.estimate(&slack));
+  ASSERT_TRUE(c.estimate(&slack));
   EXPECT_EQ(slack, 21);  // the frames that came earliest, not the outlier
-  DelayController::Action a = controller.decide(20);
-  EXPECT_EQ(a.stretch_samples, 0);  // within the deadband
-  a = controller.decide(23.5);      // 2.5 ms short: within the deadband
-  EXPECT_EQ(a.stretch_samples, 0);
-  // 3.2 ms short: only once it has lasted does it lengthen, about a sample per ms.
-  for (int k = 1; k < DelayController::kPersistFrames; ++k) {
-    EXPECT_EQ(controller.decide(24.2).stretch_samples, 0) << k;
-  }
-  a = controller.decide(24.2);
-  EXPECT_EQ(a.stretch_samples, 3);
-  a = controller.decide(23);  // 1.9 ms short: correcting goes on below the deadband
-  EXPECT_EQ(a.stretch_samples, 2);
-  a = controller.decide(21.5);  // settled within 1 ms
-  EXPECT_EQ(a.stretch_samples, 0);
-  for (int k = 1; k < DelayController::kPersistFrames; ++k) controller.decide(11);
-  a = controller.decide(11);  // 10 ms too long for long enough: at most 4 samples a frame
-  EXPECT_EQ(a.stretch_samples, -4);
-  controller.reset();
-  controller.on_decoded(80);
-  a = controller.decide(20);  // 60 ms too long: drop a frame
-  EXPECT_TRUE(a.drop_frame);
-  ASSERT_TRUE(controller.estimate(&slack));
-  EXPECT_EQ(slack, 60);  // the drop is accounted for at once
-  a = controller.decide(20);
-  EXPECT_TRUE(a.drop_frame);  // 40 ms left
-  a = controller.decide(20);  // 20 ms over: a drop would undershoot
-  EXPECT_EQ(a.stretch_samples, -4);
-  controller.reset();
-  controller.on_decoded(0);
-  a = controller.decide(13);  // 13 ms short: a whole frame, more delay is safe
-  EXPECT_TRUE(a.insert_frame);
-  a = controller.decide(13);  // now 7 ms over
-  EXPECT_EQ(a.stretch_samples, -4);
+  // 2.5 ms short is within the deadband; 3.2 ms short lengthens (about a
+  // sample per ms) once it has lasted, and goes on below the deadband until
+  // settled within 1 ms; too long shortens by at most 4 samples a frame.
+  std::string run = decide(c, 20);  // one at a time: the order matters
+  run += decide(c, 23.5);
+  run += decide(c, 24.2, DelayController::kPersistFrames);
+  run += decide(c, 23);
+  run += decide(c, 21.5);
+  run += decide(c, 11, DelayController::kPersistFrames);
+  EXPECT_EQ(run, "0 0 0x24 3 2 0 0x24 -4 ");
+  c.reset();
+  c.on_decoded(80);
+  EXPECT_EQ(decide(c, 20), "drop ");  // 60 ms too long: a whole frame
+  ASSERT_TRUE(c.estimate(&slack));
+  EXPECT_EQ(slack, 60);                     // the drop is accounted for at once
+  EXPECT_EQ(decide(c, 20, 2), "drop -4 ");  // at 20 ms over, a drop would undershoot
+  c.reset();
+  c.on_decoded(0);
+  EXPECT_EQ(decide(c, 13, 2), "ins -4 ");  // 13 ms short: more delay is safe; then 7 ms over
 }
 
 TEST(FrameStretcher, KeepsEndpointsAndLinearShapes) {
@@ -130,4 +138,19 @@ TEST(FrameStretcher, KeepsEndpointsAndLinearShapes) {
     const double step = 959.0 / (out_frames - 1);
     for (int k = 0; k < out_frames; ++k) ASSERT_NEAR(out[2 * k], k * step, 1e-3);
   }
+}
+
+TEST(FrameQueue, KeepsOrderUpToItsCapacity) {
+  static FrameQueue queue;  // large: not on the stack
+  const std::uint8_t payload[3] = {1, 2, 3};
+  std::uint8_t too_big[kMaxOpusPacket + 1] = {};
+  EXPECT_FALSE(queue.push(0, too_big, sizeof too_big, 0));
+  for (std::uint32_t k = 0; k < FrameQueue::kCapacity; ++k)
+    EXPECT_TRUE(queue.push(k, payload, 3, k));
+  EXPECT_FALSE(queue.push(99, payload, 3, 0));  // full
+  for (std::uint32_t k = 0; k < FrameQueue::kCapacity; ++k, queue.release()) {
+    ASSERT_NE(queue.front(), nullptr);
+    EXPECT_EQ(queue.front()->sequence + queue.front()->arrival_ns + queue.front()->size, 2 * k + 3);
+  }
+  EXPECT_EQ(queue.front(), nullptr);
 }
