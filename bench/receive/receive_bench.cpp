@@ -3,17 +3,19 @@
 //    200 ms; the time from that sample's production to the same sample
 //    leaving the receiver's output (its sink's timeline), p50/p99, with the
 //    adaptive target and with --latency 0, over a loopback session;
-//  - receiver CPU per second of audio: tovik-receive as a child process;
+//  - receiver CPU while playing, by thread (the keepalive shown apart):
+//    tovik-receive as a child process writing a WAV file to /dev/null, and,
+//    when PULSE_SERVER names a sound server, playing through it;
 //  - delay drift over 10 simulated minutes with a 0.01 % clock mismatch.
 //   tovik_receive_bench [--seconds S] [--receiver PATH-TO-tovik-receive]
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -26,6 +28,7 @@
 #include "receiver.h"
 #include "reference_encoder.h"
 #include "signal_streamer.h"
+#include "thread_figures.h"
 #include "transport/steady_clock.h"
 
 extern char** environ;
@@ -144,36 +147,52 @@ LatencyFigures measure_latency(int latency_option, double seconds) {
   return figures;
 }
 
-// CPU seconds of a tovik-receive child per second of audio it received.
-double measure_receiver_cpu(const std::string& receiver_path, double seconds, double* frames_s) {
+// The threads of a tovik-receive child playing a tone for `seconds`, from
+// 1.5 s after its start to 1 s before its end: to a WAV file on /dev/null,
+// or (to_server) to the sound server PULSE_SERVER names.
+std::vector<ThreadFigures> measure_receiver_threads(const std::string& receiver_path,
+                                                    double seconds, bool to_server) {
   auto transmitter = loopback_transmitter();
-  if (!transmitter || receiver_path.empty()) return -1;
+  if (!transmitter || receiver_path.empty() || seconds < 4) return {};
   SignalSpec tone;
   tone.frequency_hz = 997;
   SignalStreamer streamer(*transmitter, tone);
-  if (streamer.start() != ErrorCode::Ok) return -1;
+  if (streamer.start() != ErrorCode::Ok) return {};
   const std::string to = "127.0.0.1:" + std::to_string(transmitter->audio_port());
-  const std::string code = transmitter->pairing_code();
-  const std::string duration = std::to_string(seconds);
-  std::vector<std::string> args = {receiver_path, "--to",      to,           "--code", code,
-                                   "--out",       "/dev/null", "--duration", duration, "--quiet"};
+  std::vector<std::string> args = {
+      receiver_path,           "--to",   to, "--code", transmitter->pairing_code(), "--duration",
+      std::to_string(seconds), "--quiet"};
+  if (!to_server) args.insert(args.end(), {"--out", "/dev/null"});
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
   if (posix_spawn(&pid, receiver_path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-    return -1;
+    return {};
   }
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const ProcessSample before = sample_threads(pid);
+  const double span = seconds - 2.5;
+  std::this_thread::sleep_for(std::chrono::duration<double>(span));
+  const ProcessSample after = sample_threads(pid);
   int status = 0;
   waitpid(pid, &status, 0);
-  const std::uint32_t sent = streamer.frames_sent();
   streamer.stop();
-  rusage usage{};
-  getrusage(RUSAGE_CHILDREN, &usage);
-  const double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-                     usage.ru_stime.tv_usec / 1e6;
-  *frames_s = sent * 0.02;
-  return cpu / seconds;
+  return thread_figures(before, after, span, pid);
+}
+
+void print_receiver_cpu(const char* output, const std::vector<ThreadFigures>& threads) {
+  if (threads.empty()) return;
+  double keepalive = 0;
+  for (const ThreadFigures& t : threads) {
+    if (t.name == "tovik-keepalive") keepalive = t.cpu_ms_per_s;
+  }
+  const double total = threads.back().cpu_ms_per_s;
+  std::printf(
+      "| Receiver CPU while playing (%s): without / with the 10 ms keepalive | %.2f / %.2f %% "
+      "of one core | <= 1 %% without |\n",
+      output, (total - keepalive) / 10, total / 10);
+  std::printf("| ... by thread (CPU, wake-ups) | %s | |\n", describe_threads(threads).c_str());
 }
 
 // The playout engine on simulated time: frames from a clock `ratio` times
@@ -238,7 +257,7 @@ int main(int argc, char** argv) {
     const char* name;
     int option;
     double target;
-  } modes[] = {{"adaptive (default)", -1, 70}, {"--latency 0", 0, 45}};
+  } modes[] = {{"adaptive (default)", -1, 60}, {"--latency 0", 0, 40}};
   for (const auto& mode : modes) {
     const LatencyFigures f = measure_latency(mode.option, seconds);
     std::printf(
@@ -253,13 +272,9 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(f.stats.late), f.stats.target_ms);
     std::fflush(stdout);
   }
-  double audio_s = 0;
-  const double cpu = measure_receiver_cpu(receiver_path, seconds, &audio_s);
-  if (cpu >= 0) {
-    std::printf(
-        "| Receiver CPU (tovik-receive process, %.0f s, WAV to /dev/null) | %.2f %% of one "
-        "core | <= 1 %% |\n",
-        seconds, cpu * 100);
+  print_receiver_cpu("WAV to /dev/null", measure_receiver_threads(receiver_path, seconds, false));
+  if (std::getenv("PULSE_SERVER") != nullptr) {
+    print_receiver_cpu("PulseAudio", measure_receiver_threads(receiver_path, seconds, true));
   }
   for (double ratio : {1.0001, 0.9999}) {
     double worst = 0, final_error = 0, engine_cpu = 0;

@@ -118,6 +118,15 @@ void connection_logf(const char* format, ...) {
   connection_log(line);
 }
 
+void debug_logf(const char* format, ...) {
+  char line[kLogLineSize];
+  va_list args;
+  va_start(args, format);
+  format_log_line(line, format, args);
+  va_end(args);
+  debug_log(line);
+}
+
 void discovery_logf(const char* format, ...) {
   char line[kLogLineSize];
   va_list args;

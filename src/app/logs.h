@@ -35,6 +35,7 @@ constexpr std::size_t kLogLineSize = 512;
 // printf-style composition into a kLogLineSize buffer, then one log line.
 void connection_logf(const char* format, ...) TOVIK_PRINTF(1, 2);
 void discovery_logf(const char* format, ...) TOVIK_PRINTF(1, 2);
+void debug_logf(const char* format, ...) TOVIK_PRINTF(1, 2);
 
 // Formats like snprintf into out[kLogLineSize]; always NUL-terminated.
 void format_log_line(char (&out)[kLogLineSize], const char* format, va_list args)

@@ -1,13 +1,13 @@
 #include "discovery/service_discovery.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "app/logs.h"
+#include "transport/thread_name.h"
 
 namespace {
 
-constexpr int kSlicesPerPeriod = 20;
+constexpr std::int64_t kAnnouncePeriodNs = 2000000000;  // 2 s
 constexpr int kSendLogEvery = 30;
 constexpr int kPollLogEvery = 60;
 // Anyone on the LAN can announce new ids: the table forgets its oldest entry
@@ -15,6 +15,9 @@ constexpr int kPollLogEvery = 60;
 constexpr std::size_t kMaxServices = 32;
 
 }  // namespace
+
+ServiceDiscovery::ServiceDiscovery(const DiscoveryConfig& config)
+    : config_(config), clock_(config.clock != nullptr ? *config.clock : system_steady_clock()) {}
 
 Created<ServiceDiscovery> ServiceDiscovery::create(const DiscoveryConfig& config) {
   UdpSocket::startup();
@@ -30,6 +33,7 @@ ErrorCode ServiceDiscovery::start_broadcasting(const std::string& name, std::uin
   port_ = port;
   id_ = id;
   running_ = true;
+  broadcaster_wait_.arm();
   broadcaster_ = std::thread(&ServiceDiscovery::broadcast_loop, this);
   return ErrorCode::Ok;
 }
@@ -45,12 +49,18 @@ ErrorCode ServiceDiscovery::start_listening() {
 void ServiceDiscovery::set_on_found(FoundCallback callback) { on_found_ = std::move(callback); }
 
 void ServiceDiscovery::stop() {
-  running_ = false;
+  {
+    std::lock_guard<std::mutex> lock(listener_mutex_);
+    running_ = false;
+    listener_socket_.close();
+  }
+  broadcaster_wait_.stop();
   if (broadcaster_.joinable()) broadcaster_.join();
   if (listener_.joinable()) listener_.join();
 }
 
 void ServiceDiscovery::broadcast_loop() {
+  name_this_thread("tovik-announce");
   UdpSocket socket;
   if (!socket.open()) return;
   socket.set_broadcast(true);
@@ -59,35 +69,28 @@ void ServiceDiscovery::broadcast_loop() {
   discovery_logf("broadcast_loop started: msg='%s' port=%d", message.c_str(), config_.port);
   int sent = 0;
   while (running_.load()) {
+    // The period counts from the send, read before it.
+    const std::int64_t sent_ns = clock_.now_ns();
     const int bytes = socket.send_to(message.data(), message.size(), destination);
     ++sent;
     if (is_logged_occurrence(sent, kSendLogEvery)) {
       discovery_logf("broadcast sent #%d (bytes=%d)", sent, bytes);
     }
-    if (!wait_one_period()) break;
+    if (!broadcaster_wait_.sleep_until(clock_, sent_ns + kAnnouncePeriodNs)) break;
   }
   socket.close();
 }
 
-// Sleeps one period in short slices on the monotonic clock; false as soon as
-// the running flag is seen cleared.
-bool ServiceDiscovery::wait_one_period() {
-  for (int slice = 0; slice < kSlicesPerPeriod; ++slice) {
-    if (!running_.load()) return false;
-    std::this_thread::sleep_until(std::chrono::steady_clock::now() +
-                                  std::chrono::milliseconds(config_.wait_slice_ms));
-  }
-  return running_.load();
-}
-
+// Blocks in each receive until a datagram comes or stop closes the socket.
 void ServiceDiscovery::listen_loop() {
-  UdpSocket socket;
-  if (!open_listener(socket)) return;
+  name_this_thread("tovik-discover");
+  if (!open_listener()) return;
   char buffer[kListenBufferSize];
   int polls = 0;
   while (running_.load()) {
     SocketAddress from;
-    const int n = socket.receive_from(buffer, kMaxAnnouncementSize, &from);
+    const int n = listener_socket_.receive_from(buffer, kMaxAnnouncementSize, &from, -1);
+    if (!running_.load()) break;
     ++polls;
     if (n <= 0) {
       if (is_logged_occurrence(polls, kPollLogEvery)) {
@@ -97,11 +100,15 @@ void ServiceDiscovery::listen_loop() {
     }
     handle_datagram(std::string(buffer, static_cast<std::size_t>(n)), from);
   }
-  socket.close();
+  listener_socket_.close();
 }
 
-bool ServiceDiscovery::open_listener(UdpSocket& socket) {
-  if (!socket.open()) return false;
+bool ServiceDiscovery::open_listener() {
+  UdpSocket& socket = listener_socket_;
+  // Under the lock, so that a stop that came first is seen here and a later
+  // one finds the socket open and closes it.
+  std::lock_guard<std::mutex> lock(listener_mutex_);
+  if (!running_.load() || !socket.open()) return false;
   socket.set_reuse_address(true);
   if (!socket.bind(kIpv4Any, config_.port)) {
     discovery_logf("listen_loop: bind FAILED on port %d", config_.port);
@@ -110,7 +117,6 @@ bool ServiceDiscovery::open_listener(UdpSocket& socket) {
   }
   bound_port_ = socket.local_port();
   discovery_logf("listen_loop: bound to port %d, waiting for broadcasts...", bound_port_.load());
-  socket.set_receive_timeout_ms(config_.receive_timeout_ms);
   return true;
 }
 

@@ -11,15 +11,16 @@
 #include "app/error_code.h"
 #include "discovery/announcement.h"
 #include "discovery/discovered_service.h"
+#include "transport/steady_clock.h"
+#include "transport/stop_signal.h"
 #include "transport/udp_socket.h"
 
-// Where announcements go and how the loops pace themselves. The defaults are
-// the product's; tests aim the broadcaster at a loopback listener on port 0.
+// Where announcements go and what times them. The defaults are the product's;
+// tests aim the broadcaster at a loopback listener on port 0.
 struct DiscoveryConfig {
   std::uint16_t port = kDiscoveryPort;          // broadcast to, and listened on
   std::uint32_t broadcast_ip = kIpv4Broadcast;  // destination of announcements
-  int wait_slice_ms = 100;                      // the broadcaster waits 20 slices
-  int receive_timeout_ms = 500;                 // the listener's receive time-out
+  const Clock* clock = nullptr;                 // the system's monotonic clock when null
 };
 
 // Announces this transmitter on the LAN (broadcaster) and finds announcing
@@ -52,16 +53,19 @@ class ServiceDiscovery {
   std::uint16_t listening_port() const { return bound_port_.load(); }
 
  private:
-  explicit ServiceDiscovery(const DiscoveryConfig& config) : config_(config) {}
+  explicit ServiceDiscovery(const DiscoveryConfig& config);
   void broadcast_loop();
-  bool wait_one_period();
   void listen_loop();
-  bool open_listener(UdpSocket& socket);
+  bool open_listener();
   void handle_datagram(const std::string& text, const SocketAddress& from);
   void record_service(const tovik::DiscoveredService& service);
 
   const DiscoveryConfig config_;
+  const Clock& clock_;
   std::atomic<bool> running_{false};
+  StopSignal broadcaster_wait_;  // the 2 s between announcements end early at stop
+  std::mutex listener_mutex_;    // orders the listener's opening against stop's close
+  UdpSocket listener_socket_;    // a member, so that stop can end its wait
   std::atomic<std::uint16_t> bound_port_{0};
   std::thread broadcaster_;
   std::thread listener_;

@@ -6,6 +6,8 @@
 namespace {
 
 constexpr std::int32_t kDefaultBitrate = 128000;
+// The ring holds 48 kHz stereo floats.
+constexpr std::uint64_t kRingBytesPerSecond = 48000 * 2 * sizeof(float);
 
 std::uint32_t read_be32(const unsigned char* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
@@ -80,6 +82,7 @@ StreamManager::~StreamManager() {
   on_state_ = nullptr;
   on_refusal_ = nullptr;
   on_paired_ = nullptr;
+  loop_.reset();
   sink_.reset();
   session_.reset();
   encoder_.reset();
@@ -109,21 +112,19 @@ ErrorCode StreamManager::start() {
   session_->set_refusal_callback(on_refusal_);
   session_->set_paired_callback(on_paired_);
   session_->set_state_callback([this](tovik::ConnectionState state, const std::string& detail) {
+    follow_state(state);
     if (on_state_) on_state_(state, detail);
   });
   session_->set_control_callback([this](tovik::CtrlType type, const unsigned char* payload,
                                         std::size_t size) { handle_control(type, payload, size); });
+  // Asleep until a receiver connects.
+  capture_->set_active(false);
   ErrorCode code = session_->start();
   if (code != ErrorCode::Ok) return code;
-  // Devices that are not 48 kHz stereo are converted on the way into the ring.
-  converter_ = std::make_unique<CaptureConverter>(process_audio_ring(), capture_->sample_rate(),
-                                                  capture_->channels());
-  CaptureConverter* converter = converter_.get();
-  capture_->start([converter](const float* samples, std::size_t frames, int rate, int channels) {
-    converter->on_audio_captured(samples, frames, rate, channels);
+  loop_ = std::make_unique<StreamingLoop>(process_audio_ring(), *encoder_, *sink_);
+  capture_->start([this](const float* samples, std::size_t frames, int rate, int channels) {
+    on_captured(samples, frames, rate, channels);
   });
-  streaming_thread_ = std::thread(
-      [this] { streaming_loop(running_, process_audio_ring(), *encoder_, *sink_, counters_); });
   return ErrorCode::Ok;
 }
 
@@ -131,7 +132,35 @@ void StreamManager::stop() {
   running_ = false;
   if (capture_) capture_->stop();
   if (session_) session_->stop();
-  if (streaming_thread_.joinable()) streaming_thread_.join();
+}
+
+// Nobody listening, nothing to capture: the device stream runs only while a
+// receiver is connected.
+void StreamManager::follow_state(tovik::ConnectionState state) {
+  const bool wanted = state == tovik::ConnectionState::Connected;
+  if (wanted && !capture_wanted_.exchange(true)) stale_ring_ = true;
+  if (!wanted) capture_wanted_ = false;
+  if (capture_) capture_->set_active(wanted);
+}
+
+// On the capture thread: into the ring, converted from whatever format the
+// device has now, then out as frames.
+void StreamManager::on_captured(const float* samples, std::size_t frames, int rate, int channels) {
+  AudioRing& ring = process_audio_ring();
+  if (stale_ring_.exchange(false)) ring.set_read_pos(ring.write_pos());
+  if (!converter_ || rate != converter_rate_ || channels != converter_channels_) {
+    // The first packet, or a new default output with another format.
+    converter_ = std::make_unique<CaptureConverter>(ring, rate, channels);
+    converter_rate_ = rate;
+    converter_channels_ = channels;
+  }
+  converter_->on_audio_captured(samples, frames, rate, channels);
+  loop_->pump(counters_);
+  // Less than a frame is left: nothing to do before the rest of it comes.
+  const std::uint64_t buffered = ring.write_pos() - ring.read_pos();
+  const std::uint64_t frame_bytes = loop_->geometry().frame_bytes;
+  const std::uint64_t missing = buffered < frame_bytes ? frame_bytes - buffered : 0;
+  capture_->want_more(static_cast<std::int64_t>(missing * 1000000000 / kRingBytesPerSecond));
 }
 
 void StreamManager::pause() {

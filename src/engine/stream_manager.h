@@ -3,7 +3,6 @@
 #include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "app/error_code.h"
 #include "engine/audio_encoder.h"
@@ -28,7 +27,9 @@ struct StreamManagerOptions {
 
 // The streaming engine: owns the capture, the encoder and the session, moves
 // audio from the capture through the ring to the receiver, answers the
-// receiver's control messages and forwards the session's state reports.
+// receiver's control messages and forwards the session's state reports. The
+// capture runs only while a receiver is connected; frames are encoded and
+// sent on its thread as soon as they are whole.
 class StreamManager : public StreamEngine {
  public:
   // Builds capture (NoAudioDevice, CaptureFailed), encoder (CodecError) and
@@ -62,6 +63,8 @@ class StreamManager : public StreamEngine {
   class SessionSink;
   StreamManager() = default;
   void apply_bitrate(std::int32_t bits_per_second);
+  void follow_state(tovik::ConnectionState state);
+  void on_captured(const float* samples, std::size_t frames, int rate, int channels);
 
   std::string device_name_ = "Tovik PC";
   std::string device_id_;
@@ -69,9 +72,14 @@ class StreamManager : public StreamEngine {
   std::unique_ptr<AudioEncoder> encoder_;
   std::unique_ptr<SessionTransport> session_;
   std::unique_ptr<SessionSink> sink_;
-  std::unique_ptr<CaptureConverter> converter_;
   std::atomic<bool> running_{false};
-  std::thread streaming_thread_;
+  std::atomic<bool> capture_wanted_{false};
+  std::atomic<bool> stale_ring_{false};  // audio from before the capture paused is dropped
+  // The capture thread's own, from start on.
+  std::unique_ptr<StreamingLoop> loop_;
+  std::unique_ptr<CaptureConverter> converter_;
+  int converter_rate_ = 0;
+  int converter_channels_ = 0;
   StreamCounters counters_;
   StateCallback on_state_;
   ApprovalCallback on_approval_;

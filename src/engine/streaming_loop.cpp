@@ -1,13 +1,8 @@
 #include "engine/streaming_loop.h"
 
-#include <chrono>
-#include <thread>
-
 namespace {
 
 constexpr std::uint32_t kKeyFrameInterval = 50;  // flags = 1 every 50th frame
-constexpr std::chrono::milliseconds kDisconnectedWait{50};
-constexpr std::chrono::milliseconds kStarvedWait{5};
 
 }  // namespace
 
@@ -62,28 +57,13 @@ void StreamingLoop::send_frame(StreamCounters& counters) {
   (void)sink_.send_audio_frame(header, packet_.data(), packet_.size());
 }
 
-void StreamingLoop::run(const std::atomic<bool>& running, StreamCounters& counters) {
-  while (running.load()) {
-    switch (run_pass(counters)) {
-      case PassResult::NotConnected:
-        std::this_thread::sleep_for(kDisconnectedWait);
-        break;
-      case PassResult::Starved:
-        std::this_thread::sleep_for(kStarvedWait);
-        break;
-      case PassResult::EncodeFailed:
-      case PassResult::Sent:
-        break;
-    }
-  }
-}
-
-void streaming_loop(const std::atomic<bool>& running, AudioRing& ring, FrameEncoder& encoder,
-                    FrameSink& sink, StreamCounters& counters) {
+void StreamingLoop::pump(StreamCounters& counters) {
   try {
-    StreamingLoop loop(ring, encoder, sink);
-    loop.run(running, counters);
+    for (;;) {
+      const PassResult result = run_pass(counters);
+      if (result == PassResult::NotConnected || result == PassResult::Starved) return;
+    }
   } catch (...) {
-    // A failure here must not take the process down; the stream just stops.
+    // The frame is lost; the capture goes on.
   }
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -27,13 +26,14 @@ struct FrameGeometry {
   static FrameGeometry for_samples(std::size_t frame_samples);
 };
 
-// What one pass of the loop did; the thread body sleeps on NotConnected (50 ms)
-// and Starved (5 ms) and goes straight on otherwise.
+// What one pass of the loop did.
 enum class PassResult { NotConnected, Starved, EncodeFailed, Sent };
 
-// The body of the streaming thread: takes whole 20 ms frames out of the ring,
-// encodes them, numbers them and hands them to the sink while it is Connected.
-// Its two buffers are allocated once; a pass allocates nothing after the first.
+// The frame pipeline: takes whole 20 ms frames out of the ring, encodes them,
+// numbers them and hands them to the sink while it is Connected. It runs on
+// the capture thread, right after each captured packet, so a frame leaves as
+// soon as its last sample has arrived and nothing ever waits for audio. Its
+// two buffers are allocated once; a pass allocates nothing after the first.
 class StreamingLoop {
  public:
   StreamingLoop(AudioRing& ring, FrameEncoder& encoder, FrameSink& sink);
@@ -41,8 +41,9 @@ class StreamingLoop {
   // One pass: discard when not Connected, cut a backlog, take one frame.
   PassResult run_pass(StreamCounters& counters);
 
-  // Passes until running is false, with the waits between them.
-  void run(const std::atomic<bool>& running, StreamCounters& counters);
+  // Passes until less than a whole frame is left (or nothing is wanted).
+  // Catches everything: a failure loses the frame, never the capture thread.
+  void pump(StreamCounters& counters);
 
   const FrameGeometry& geometry() const { return geometry_; }
 
@@ -56,8 +57,3 @@ class StreamingLoop {
   std::vector<float> frame_;
   std::vector<std::uint8_t> packet_;
 };
-
-// The streaming thread's entry: runs a StreamingLoop until running is false.
-// Catches everything: on an exception the thread ends quietly.
-void streaming_loop(const std::atomic<bool>& running, AudioRing& ring, FrameEncoder& encoder,
-                    FrameSink& sink, StreamCounters& counters);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 
 #include "app/logs.h"
@@ -13,6 +14,24 @@ const char kTransmitterTimeout[] =
 const char kReceiverTimeout[] = "Receiver timeout \xE2\x80\x94 no packets for %lldms";
 
 }  // namespace
+
+// The silence test first: a pass that sends a PING has then also judged the
+// silence at the same time.
+void SessionTransport::run_link_timers(const char* timeout_format) {
+  check_silence(timeout_format);
+  send_ping_if_due();
+}
+
+// When the next PING or the silence limit falls due; none without a peer.
+std::int64_t SessionTransport::next_link_timer_ns() const {
+  if (!connected_) return kNoDeadline;
+  std::int64_t next = last_ping_ns_ + kPingIntervalNs;
+  const std::int64_t last_rx = last_rx_ms_;
+  if (state_ == tovik::ConnectionState::Connected && last_rx > 0) {
+    next = std::min(next, (last_rx + kSilenceLimitMs + 1) * 1000000);
+  }
+  return next;
+}
 
 void SessionTransport::send_ping_if_due() {
   if (!connected_) return;

@@ -3,8 +3,11 @@
 
 #include "app/logs.h"
 #include "transport/session_transport.h"
+#include "transport/thread_name.h"
 
 namespace {
+
+constexpr std::int64_t kKeepalivePeriodNs = 10000000;  // 10 ms
 
 bool log_datagram_count(std::uint64_t count) { return count <= 3 || count % 500 == 0; }
 
@@ -82,14 +85,15 @@ int SessionTransport::greet(const SocketAddress& to, const std::string& name,
 }
 
 void SessionTransport::receiver_listen_loop() {
+  name_this_thread("tovik-listen");
   connection_log("Receiver listen loop started");
   std::uint8_t buffer[kSessionDatagramMax];
   while (running_) {
-    send_ping_if_due();
+    run_link_timers(timeout_line());
     flush_log_bursts();
     std::size_t received = 0;
     SocketAddress from;
-    if (!receive_one(buffer, timeout_line(), &received, &from)) continue;
+    if (!receive_one(buffer, &received, &from)) continue;
     ++datagram_count_;
     if (log_datagram_count(datagram_count_)) {
       connection_logf("Received UDP frame #%llu, size=%d",
@@ -100,15 +104,23 @@ void SessionTransport::receiver_listen_loop() {
   connection_log("Receiver listen loop exited");
 }
 
+// One byte every 10 ms on a fixed grid of the clock, so the rate holds
+// whatever a send costs; after a stall the grid starts again from now
+// instead of sending the missed bytes in a burst.
 void SessionTransport::keepalive_loop() {
+  name_this_thread("tovik-keepalive");
   connection_log("Keepalive loop started");
   const std::uint8_t keepalive = kKeepaliveByte;
+  std::int64_t due = clock_->now_ns();
   while (running_) {
     {
       std::lock_guard<std::mutex> guard(lock_);
       if (connected_) socket_.send_to(&keepalive, 1, peer_);
     }
-    std::this_thread::sleep_until(std::chrono::steady_clock::now() + std::chrono::milliseconds(10));
+    due += kKeepalivePeriodNs;
+    const std::int64_t now = clock_->now_ns();
+    if (due <= now) due = now + kKeepalivePeriodNs;
+    if (!keepalive_wait_.sleep_until(*clock_, due)) break;
   }
   connection_log("Keepalive loop exited");
 }

@@ -3,12 +3,6 @@
 #include "app/logs.h"
 #include "transport/pairing_code.h"
 
-namespace {
-
-constexpr int kReceiveTimeoutMs = 500;
-
-}  // namespace
-
 SessionTransport::SessionTransport(const TransportConfig& config)
     : config_(config),
       clock_(config.clock != nullptr ? config.clock : &system_steady_clock()),
@@ -55,6 +49,7 @@ ErrorCode SessionTransport::start() {
   // A second start without stop would orphan the running threads.
   if (listen_thread_.joinable() || keepalive_thread_.joinable()) return ErrorCode::InternalError;
   running_ = true;
+  keepalive_wait_.arm();
   if (!open_audio_socket()) return ErrorCode::InternalError;
   set_state(tovik::ConnectionState::Searching, std::string());
   if (role_ == SessionRole::Receiver) return start_receiver();
@@ -90,12 +85,12 @@ bool SessionTransport::open_audio_socket() {
   } else {
     connection_log("Audio socket bound to ephemeral port");
   }
-  socket_.set_receive_timeout_ms(kReceiveTimeoutMs);
   return true;
 }
 
 void SessionTransport::stop() {
   running_ = false;
+  keepalive_wait_.stop();
   if (discovery_) discovery_->stop();
   socket_.close();
   if (keepalive_thread_.joinable()) keepalive_thread_.join();

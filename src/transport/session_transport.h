@@ -18,6 +18,7 @@
 #include "transport/receiver_memory.h"
 #include "transport/refused_hello.h"
 #include "transport/steady_clock.h"
+#include "transport/stop_signal.h"
 #include "transport/udp_socket.h"
 
 struct TransportConfig {
@@ -136,14 +137,15 @@ class SessionTransport {
   void keepalive_loop();
 
   // Link watch, both roles.
+  void run_link_timers(const char* timeout_format);
+  std::int64_t next_link_timer_ns() const;
   void send_ping_if_due();
   void answer_ping(const std::uint8_t* data, std::size_t size, const SocketAddress& from);
   void take_pong(const std::uint8_t* data, std::size_t size);
   void check_silence(const char* timeout_format);
   // The role's log line for a silent link.
   const char* timeout_line() const;
-  bool receive_one(std::uint8_t* buffer, const char* timeout_format, std::size_t* received,
-                   SocketAddress* from);
+  bool receive_one(std::uint8_t* buffer, std::size_t* received, SocketAddress* from);
 
   TransportConfig config_;
   const Clock* clock_;
@@ -162,6 +164,7 @@ class SessionTransport {
   std::thread listen_thread_;
   std::thread keepalive_thread_;
   std::atomic<bool> running_{false};
+  StopSignal keepalive_wait_;  // the keepalive thread sleeps on it between sends
   UdpSocket socket_;
   SocketAddress peer_;
   std::string peer_name_;     // guarded by lock_, for the state reports of send_hello

@@ -1,27 +1,27 @@
 #include "app/logs.h"
 #include "transport/session_transport.h"
+#include "transport/thread_name.h"
 
 void SessionTransport::transmitter_listen_loop() {
+  name_this_thread("tovik-listen");
   connection_logf("Transmitter listen loop started on port %d", socket_.local_port());
   std::uint8_t buffer[kSessionDatagramMax];
   while (running_) {
-    send_ping_if_due();
+    run_link_timers(timeout_line());
     flush_log_bursts();
     std::size_t received = 0;
     SocketAddress from;
-    if (receive_one(buffer, timeout_line(), &received, &from)) {
-      handle_datagram(buffer, received, from);
-    }
+    if (receive_one(buffer, &received, &from)) handle_datagram(buffer, received, from);
   }
 }
 
-bool SessionTransport::receive_one(std::uint8_t* buffer, const char* timeout_format,
-                                   std::size_t* received, SocketAddress* from) {
-  int n = socket_.receive_from(buffer, kSessionDatagramMax, from);
-  if (n <= 0) {
-    check_silence(timeout_format);
-    return false;
-  }
+// Waits for a datagram until the next link timer is due; without a peer
+// there is none, and only a datagram or stop ends the wait.
+bool SessionTransport::receive_one(std::uint8_t* buffer, std::size_t* received,
+                                   SocketAddress* from) {
+  const int wait_ms = clock_->wait_ms(next_link_timer_ns());
+  const int n = socket_.receive_from(buffer, kSessionDatagramMax, from, wait_ms);
+  if (n <= 0) return false;
   *received = static_cast<std::size_t>(n);
   return true;
 }

@@ -48,12 +48,16 @@ class UdpSocket {
   std::uint16_t local_port() const;
   // Sends one datagram; the byte count, or -1.
   int send_to(const void* data, std::size_t size, const SocketAddress& to);
-  // Receives one whole datagram into buffer. Returns its size (> 0), or 0 or
-  // -1 for no data: time-out, error, an empty datagram, or a datagram longer
-  // than capacity (never delivered cut).
+  // Receives one whole datagram into buffer, waiting at most the receive
+  // time-out (0: until a datagram comes or the socket closes). Returns its
+  // size (> 0), or 0 or -1 for no data: time-out, error, an empty datagram,
+  // or a datagram longer than capacity (never delivered cut).
   int receive_from(void* buffer, std::size_t capacity, SocketAddress* from);
+  // The same, waiting at most wait_ms milliseconds (-1: until a datagram
+  // comes or the socket closes) whatever the receive time-out.
+  int receive_from(void* buffer, std::size_t capacity, SocketAddress* from, int wait_ms);
   // Closes the socket. Safe while another thread waits in receive_from: that
-  // call returns no data within the receive time-out.
+  // call returns no data at once.
   void close();
 
  private:

@@ -27,4 +27,3 @@ TEST(ErrorMessage, EveryCodeHasItsExactTextAndOthersAreUnknown) {
     EXPECT_STREQ(error_message(static_cast<ErrorCode>(code)), "Unknown error") << code;
   }
 }
-

@@ -65,7 +65,10 @@ TEST(Announcement, ParseSplitsAtTheFirstTwoSeparatorsAndReadsThePortLikeStrtol) 
       {"TOVIK|x|-2147483649|id", "<malformed>"},
       {"TOVIK|x|+-5|id", "<malformed>"},
       {"TOVIK|x|5 6|id", "x/5/id"},
-      {std::string("TOVIK|x|7\0" "8|id", 14), "x/7/id"},
+      {std::string("TOVIK|x|7\0"
+                   "8|id",
+                   14),
+       "x/7/id"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(fields(text), expected) << text;
 }

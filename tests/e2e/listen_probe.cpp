@@ -2,10 +2,13 @@
 // ports), decodes every audio frame with libopus and prints what it heard:
 //   listen_probe <seconds> <code> [arrivals]
 //   -> FRAMES <n>  FPS <frames per second>  FREQ <Hz>  RMS <level>  BITRATE <bit/s>
+//      GAPS <jumps in the sequence numbers>
+//      QUIET <ms>@<s> for each silent stretch of 100 ms or more and where it began
 //      and with "arrivals": ARRIVALS <ms>... (each frame's on the monotonic clock)
 // Runs only inside a lab host.
 #include <opus/opus.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -40,6 +43,8 @@ int main(int argc, char** argv) {
   std::vector<long long> arrivals;
   std::atomic<int> frames{0};
   std::atomic<std::uint32_t> bitrate{0};
+  int gaps = 0;
+  std::uint32_t next_sequence = 0;
   std::chrono::steady_clock::time_point first_frame;
 
   TransportConfig config;
@@ -58,6 +63,8 @@ int main(int argc, char** argv) {
         if (frames++ == 0) first_frame = now;
         arrivals.push_back(
             std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
+        if (frames > 1 && h.sequence != next_sequence) ++gaps;
+        next_sequence = h.sequence + 1;
         bitrate = h.bitrate;
         for (int i = 0; i < decoded; ++i) left.push_back(pcm[2 * i]);
       });
@@ -69,12 +76,35 @@ int main(int argc, char** argv) {
   std::lock_guard<std::mutex> guard(mutex);
   const double span =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - first_frame).count();
-  // Past the codec's start-up.
-  std::vector<float> settled(left.size() > kRate / 2 ? left.begin() + kRate / 2 : left.end(),
-                             left.end());
-  std::printf("FRAMES %d\nFPS %.1f\nFREQ %.2f\nRMS %.4f\nBITRATE %u\n", frames.load(),
-              frames > 0 ? frames / span : 0.0, test::zero_crossing_frequency(settled, kRate),
-              test::rms(settled), bitrate.load());
+  // Past the codec's start-up, over the seconds that are not silent (a
+  // device that took its time to deliver): the level of all, the median of
+  // their frequencies (a second with a change of device in it may be off).
+  std::vector<float> settled;
+  std::vector<double> frequencies;
+  for (std::size_t at = kRate / 2; at + kRate <= left.size(); at += kRate) {
+    const std::vector<float> second(left.begin() + at, left.begin() + at + kRate);
+    if (test::rms(second) < 0.05) continue;
+    settled.insert(settled.end(), second.begin(), second.end());
+    frequencies.push_back(test::zero_crossing_frequency(second, kRate));
+  }
+  std::sort(frequencies.begin(), frequencies.end());
+  std::printf("FRAMES %d\nFPS %.1f\nFREQ %.2f\nRMS %.4f\nBITRATE %u\nGAPS %d\nQUIET", frames.load(),
+              frames > 0 ? frames / span : 0.0,
+              frequencies.empty() ? 0.0 : frequencies[frequencies.size() / 2], test::rms(settled),
+              bitrate.load(), gaps);
+  // Silent stretches (10 ms blocks under 0.05 rms), past the codec's start.
+  constexpr std::size_t kBlock = kRate / 100;
+  int run = 0;
+  for (std::size_t at = kRate / 2; at + kBlock <= left.size(); at += kBlock) {
+    if (test::rms(std::vector<float>(left.begin() + at, left.begin() + at + kBlock)) < 0.05) {
+      ++run;
+      continue;
+    }
+    if (run >= 10) std::printf(" %d@%.1f", run * 10, (at - run * kBlock) / double(kRate));
+    run = 0;
+  }
+  if (run >= 10) std::printf(" %d@end", run * 10);
+  std::printf("\n");
   if (argc == 3) return 0;
   std::printf("ARRIVALS");
   for (long long ms : arrivals) std::printf(" %lld", ms);

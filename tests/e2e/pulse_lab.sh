@@ -3,6 +3,7 @@
 #   pulse_start DIR RATE [CHANNELS] daemon with a null sink (the default) at RATE
 #                                  Hz with CHANNELS channels (1, 2, 6 or 8; 2)
 #   pulse_play_tone FREQ AMPLITUDE a long tone into the sink's front speakers
+#   pulse_add_sink NAME RATE CHANNELS  one more null sink, with the tone playing into it
 #   pulse_stop                     stop everything started here (by PID)
 # The daemon listens on a unix socket only; PULSE_SERVER is exported.
 PULSE_PIDS=()
@@ -63,6 +64,18 @@ pulse_play_tone() {
   sox -n -r "$PULSE_RATE" -c "$PULSE_CHANNELS" -b 16 "$PULSE_DIR/tone.wav" synth 60 sine "$freq" \
     vol "$amplitude" remix $remix
   paplay -d ci_sink --channel-map="$(pulse_channel_map "$PULSE_CHANNELS")" "$PULSE_DIR/tone.wav" &
+  PULSE_PIDS+=($!)
+}
+
+pulse_add_sink() {
+  local name=$1 rate=$2 channels=$3
+  pactl load-module module-null-sink sink_name="$name" rate="$rate" channels="$channels" \
+    >/dev/null || return 1
+  parec --latency-msec=10 -d "$name.monitor" >/dev/null &
+  PULSE_PIDS+=($!)
+  # The tone at the sink's own rate: another one could make it switch rates.
+  sox "$PULSE_DIR/tone.wav" -r "$rate" "$PULSE_DIR/$name.wav"
+  paplay -d "$name" "$PULSE_DIR/$name.wav" &
   PULSE_PIDS+=($!)
 }
 

@@ -68,11 +68,13 @@ TEST(AudioEncoder, BytesMatchAMusicEncoderOfComplexityFive) {
     ASSERT_EQ(encoder->encode(at, 960, out, &bytes), ErrorCode::Ok);
     const int want = opus_encode_float(reference, at, 960, expected.data(), 4000);
     ASSERT_EQ(bytes, want) << "frame " << frame;
-    EXPECT_EQ(out, [&] {
-      std::vector<std::uint8_t> v = {0xAA};
-      v.insert(v.end(), expected.begin(), expected.begin() + want);
-      return v;
-    }()) << "frame " << frame;
+    EXPECT_EQ(out,
+              [&] {
+                std::vector<std::uint8_t> v = {0xAA};
+                v.insert(v.end(), expected.begin(), expected.begin() + want);
+                return v;
+              }())
+        << "frame " << frame;
   }
   opus_encoder_destroy(reference);
 }

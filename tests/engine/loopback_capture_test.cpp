@@ -92,8 +92,13 @@ TEST(LoopbackCaptureCreate, NonFloatFormatIsRefusedBeforeInitialising) {
     ErrorCode open_device() override { return fake->open_device(); }
     MixFormat mix_format() const override { return fake->mix_format(); }
     ErrorCode initialize() override { return fake->initialize(); }
+    void close_device() override {}
+    std::string device_name() const override { return ""; }
     void start() override {}
     void stop() override {}
+    bool wait(int) override { return false; }
+    void wake() override {}
+    bool take_device_change() override { return false; }
     void next_packet_size(std::uint32_t*) override {}
     bool borrow(EndpointPacket*) override { return false; }
     void release(std::uint32_t) override {}

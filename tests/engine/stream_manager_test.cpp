@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <opus/opus.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <mutex>
+#include <thread>
 
 #include "engine/fake/fake_audio_endpoint.h"
 #include "session_harness.h"
@@ -152,8 +154,10 @@ TEST(StreamManager, StopTwiceReportsDisconnectedTwice) {
 }
 
 // A sine played by the fake device in real time reaches a receiver as
-// numbered Opus frames that decode back to the sine; pausing stops them.
-TEST(StreamManager, StreamsCapturedAudioToThePairedReceiverAndPauses) {
+// numbered Opus frames that decode back to the sine; the device runs only
+// once the receiver has connected; pausing stops the frames; a new default
+// output (44.1 kHz mono) takes over without a break in the numbering.
+TEST(StreamManager, StreamsCapturedAudioToThePairedReceiverPausesAndFollowsTheDefault) {
   test::AppDataScope app_data;
   test::LoopbackPeer announcements;
   test::StateLog states;
@@ -161,8 +165,9 @@ TEST(StreamManager, StreamsCapturedAudioToThePairedReceiverAndPauses) {
   ASSERT_TRUE(rig.manager);
   std::atomic<double> phase{0.0};
   rig.endpoint->play_real_time(480, [&](float* out, std::uint32_t frames, int channels) {
+    const double step = 2 * kPi * 1000.0 / (channels == 1 ? 44100 : kRate);
     double p = phase;
-    for (std::uint32_t i = 0; i < frames; ++i, p += 2 * kPi * 1000.0 / kRate) {
+    for (std::uint32_t i = 0; i < frames; ++i, p += step) {
       for (int c = 0; c < channels; ++c)
         out[i * channels + c] = static_cast<float>(0.5 * std::sin(p));
     }
@@ -171,6 +176,8 @@ TEST(StreamManager, StreamsCapturedAudioToThePairedReceiverAndPauses) {
   rig.manager->set_state_callback(states.callback());
   rig.manager->set_approval_callback([](const std::string&, const std::string&) { return true; });
   ASSERT_EQ(rig.manager->start(), ErrorCode::Ok);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(rig.endpoint->counters().starts, 0) << "the device ran with nobody listening";
 
   test::LoopbackPeer phone;
   phone.send(build_hello("Phone", "rx-1", rig.manager->pairing_code()), rig.manager->audio_port());
@@ -179,36 +186,44 @@ TEST(StreamManager, StreamsCapturedAudioToThePairedReceiverAndPauses) {
   int error = 0;
   OpusDecoder* decoder = opus_decoder_create(kRate, 2, &error);
   ASSERT_EQ(error, OPUS_OK);
-  std::vector<float> decoded;
   std::uint32_t expected_sequence = 0;
-  for (int frames = 0; frames < 50; ++frames) {
-    auto datagram = phone.receive(is_audio);
-    ASSERT_TRUE(datagram);
-    AudioFrameHeader header;
-    auto bytes = reinterpret_cast<const std::uint8_t*>(datagram->data());
-    ASSERT_TRUE(parse_audio_header(bytes, datagram->size(), &header));
-    EXPECT_EQ(header.sequence, expected_sequence++);
-    EXPECT_EQ(header.timestamp, header.sequence * 960u);
-    EXPECT_EQ(header.flags, header.sequence % 50 == 0 ? 1 : 0);
-    EXPECT_EQ(header.bitrate, 128000u);
-    float pcm[960 * 2];
-    int n = opus_decode_float(decoder, bytes + 16, header.payload_size, pcm, 960, 0);
-    ASSERT_EQ(n, 960);
-    decoded.insert(decoded.end(), pcm, pcm + 2 * n);
-  }
-  opus_decoder_destroy(decoder);
-  std::vector<float> left = test::channel_of(decoded, 2, 0);
-  std::vector<float> settled(left.begin() + kRate / 10, left.end());  // past the codec's start
+  // The left channel of the next `count` frames, each checked.
+  auto receive_frames = [&](int count) {
+    std::vector<float> decoded;
+    for (int frames = 0; frames < count; ++frames) {
+      auto datagram = phone.receive(is_audio);
+      if (!datagram) break;
+      AudioFrameHeader header;
+      auto bytes = reinterpret_cast<const std::uint8_t*>(datagram->data());
+      EXPECT_TRUE(parse_audio_header(bytes, datagram->size(), &header));
+      EXPECT_EQ(header.sequence, expected_sequence++);
+      EXPECT_EQ(header.timestamp, header.sequence * 960u);
+      EXPECT_EQ(header.flags, header.sequence % 50 == 0 ? 1 : 0);
+      EXPECT_EQ(header.bitrate, 128000u);
+      float pcm[960 * 2];
+      const int n = opus_decode_float(decoder, bytes + 16, header.payload_size, pcm, 960, 0);
+      EXPECT_EQ(n, 960);
+      decoded.insert(decoded.end(), pcm, pcm + 2 * std::max(n, 0));
+    }
+    std::vector<float> left = test::channel_of(decoded, 2, 0);
+    return std::vector<float>(left.begin() + std::min<std::size_t>(left.size(), kRate / 10),
+                              left.end());  // past the codec's start
+  };
+  std::vector<float> settled = receive_frames(50);
   EXPECT_NEAR(test::zero_crossing_frequency(settled, kRate), 1000.0, 3.0);
   EXPECT_NEAR(test::rms(settled), 0.5 / std::sqrt(2.0), 0.03);
 
   rig.manager->pause();
   // Frames already in flight may still arrive; after them, nothing.
-  while (phone.receive(is_audio, std::chrono::milliseconds(300))) {
-  }
+  while (phone.receive(is_audio, std::chrono::milliseconds(300))) ++expected_sequence;
   EXPECT_FALSE(phone.receive(is_audio, std::chrono::milliseconds(300)));
   rig.manager->resume();
-  EXPECT_TRUE(phone.receive(is_audio));
+  rig.endpoint->change_default({ErrorCode::Ok, ErrorCode::Ok, {true, 44100, 1}});
+  receive_frames(10);
+  EXPECT_NEAR(test::zero_crossing_frequency(receive_frames(30), kRate), 1000.0, 3.0);
+  EXPECT_TRUE(test::log_has_line(app_data, "debug.log",
+                                 "capture: follow default output: now fake, 44100 Hz, 1 channels"));
+  opus_decoder_destroy(decoder);
   rig.manager->stop();
   rig.manager->set_state_callback(nullptr);
 }

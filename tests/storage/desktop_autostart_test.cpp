@@ -59,8 +59,8 @@ TEST(DesktopEntry, ExecQuotesEscapesAndDecodesBackToThePath) {
   for (const char* path : kAwkwardPaths) EXPECT_EQ(decode_exec(desktop_exec_argument(path)), path);
   const std::string text = desktop_entry_text("/opt/My Apps/tovik");
   EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u);
-  for (const char* line : {"\nType=Application\n", "\nName=Tovik\n",
-                           "\nExec=\"/opt/My Apps/tovik\"\n"}) {
+  for (const char* line :
+       {"\nType=Application\n", "\nName=Tovik\n", "\nExec=\"/opt/My Apps/tovik\"\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line;
   }
 }

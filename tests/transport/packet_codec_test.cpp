@@ -70,7 +70,8 @@ TEST(PingPong, PingIsSignedDecimalPongEchoesAndParsesLikeStrtoll) {
   EXPECT_EQ(build_ping(-42), "TOVIK_PING|-42");
   EXPECT_EQ(build_ping(INT64_MAX), "TOVIK_PING|9223372036854775807");
   EXPECT_EQ(build_ping(INT64_MIN), "TOVIK_PING|-9223372036854775808");
-  for (const std::string& ping : {std::string("TOVIK_PING|x y"), std::string("TOVIK_PING|1\0002", 14)}) {
+  for (const std::string& ping :
+       {std::string("TOVIK_PING|x y"), std::string("TOVIK_PING|1\0002", 14)}) {
     const Bytes data = bytes(ping);
     EXPECT_EQ(build_pong(data.data(), data.size()), "TOVIK_PONG|" + ping.substr(11));
   }

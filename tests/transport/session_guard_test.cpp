@@ -3,8 +3,8 @@
 // steer.
 #include <gtest/gtest.h>
 
-#include "fake_clock.h"
 #include "session_harness.h"
+#include "support/fake_clock.h"
 
 using tovik::ConnectionState;
 

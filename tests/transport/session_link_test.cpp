@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <regex>
-
-#include "fake_clock.h"
 #include "session_harness.h"
+#include "support/fake_clock.h"
 #include "transport/session_transport.h"
 
 using tovik::ConnectionState;
@@ -108,23 +106,6 @@ class SilenceWatch : public ::testing::Test {
   std::unique_ptr<SessionTransport> session_;
 };
 
-TEST_F(SilenceWatch, ASilentReceiverIsDroppedAfterMoreThanFiveSeconds) {
-  test::LoopbackPeer phone;
-  connect(phone, "Phone", "rx-1");
-  feed(*session_, pong_echoing(clock_.now_ms() - 25), phone.address());
-  EXPECT_EQ(session_->rtt_ms(), 25);
-  clock_.advance_ms(5001);
-  const std::string line = std::string(kTimeoutPrefix) + "5001ms, disconnecting";
-  ASSERT_TRUE(test::wait_until([&] { return states_.count(ConnectionState::Searching) == 2; }));
-  EXPECT_TRUE(test::log_has_line(app_data_, "connection.log", line));
-  EXPECT_EQ(session_->state(), ConnectionState::Searching);
-  EXPECT_EQ(session_->rtt_ms(), 40);
-
-  // The receiver comes back with a new HELLO and is not asked for approval again.
-  approve_ = false;
-  connect(phone, "Phone", "rx-1");
-}
-
 TEST_F(SilenceWatch, AReceiverThatKeepsPingingIsNeverDropped) {
   test::LoopbackPeer phone;
   connect(phone, "Phone", "rx-1");
@@ -150,32 +131,4 @@ TEST_F(SilenceWatch, NoTimeoutWhileApprovalIsPending) {
   let_loop_pass(phone);
   EXPECT_EQ(session_->state(), ConnectionState::ApprovalPending);
   EXPECT_EQ(states_.count(ConnectionState::Searching), 1);
-}
-
-TEST(SilenceWatchRealTime, ASilentReceiverIsDroppedBetweenFiveAndAboutFiveAndAHalfSeconds) {
-  test::AppDataScope app_data;
-  test::LoopbackPeer sink;
-  test::StateLog states;
-  auto session = idle_transport(nullptr, sink);
-  session->set_state_callback(states.callback());
-  session->set_approval_callback([](const std::string&, const std::string&) { return true; });
-  ASSERT_EQ(session->start(), ErrorCode::Ok);
-  test::LoopbackPeer phone;
-  auto sent = std::chrono::steady_clock::now();
-  phone.send(build_hello("Phone", "rx-1", session->pairing_code()), session->audio_port());
-  ASSERT_TRUE(test::wait_until([&] { return states.count(ConnectionState::Searching) == 2; },
-                               std::chrono::seconds(20)));
-  EXPECT_GT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(5000));
-  std::smatch match;
-  bool found = false;
-  for (const std::string& line : test::log_lines(app_data, "connection.log")) {
-    static const std::regex pattern(std::string(kTimeoutPrefix) + "([0-9]+)ms, disconnecting");
-    if (std::regex_match(line, match, pattern)) {
-      found = true;
-      int elapsed = std::stoi(match[1]);
-      EXPECT_GT(elapsed, 5000);
-      EXPECT_LT(elapsed, 8000);  // generous: the loop notices within one 500 ms wait
-    }
-  }
-  EXPECT_TRUE(found);
 }

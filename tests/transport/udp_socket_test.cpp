@@ -82,16 +82,6 @@ TEST(UdpSocket, SendsAndReceivesWithSourceAddress) {
   EXPECT_EQ(from.port, sender.port);
 }
 
-TEST(UdpSocket, ReceiveTimesOutAfterAboutHalfASecond) {
-  LoopbackSocket receiver(500);
-  char buffer[64];
-  const auto start = steady_clock::now();
-  EXPECT_LE(receiver.socket.receive_from(buffer, sizeof buffer, nullptr), 0);
-  const std::int64_t waited = elapsed_ms(start);
-  EXPECT_GE(waited, 450);
-  EXPECT_LE(waited, 2500);
-}
-
 TEST(UdpSocket, DatagramLongerThanBufferIsNoDataAndNextIsReadWhole) {
   LoopbackSocket sender;
   LoopbackSocket receiver;
@@ -119,15 +109,14 @@ TEST(UdpSocket, EmptyDatagramCountsAsNoData) {
 }
 
 TEST(UdpSocket, CloseEndsAWaitingReceivePromptly) {
-  // The receive time-out is long on purpose: only close() can end the wait
-  // early enough to pass.
-  LoopbackSocket receiver(5000);
+  // The receive has no time-out: only close() can end the wait.
+  LoopbackSocket receiver;
   std::atomic<bool> entered{false};
   std::atomic<int> result{1};
   std::thread waiter([&] {
     char buffer[64];
     entered = true;
-    result = receiver.socket.receive_from(buffer, sizeof buffer, nullptr);
+    result = receiver.socket.receive_from(buffer, sizeof buffer, nullptr, -1);
   });
   ASSERT_TRUE(test::wait_until([&] { return entered.load(); }));
   std::this_thread::sleep_for(milliseconds(100));  // let it block in the call

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "app/error_code.h"
 
@@ -8,12 +10,24 @@
 // playout start itself is placed to the sample whatever the period.
 constexpr int kSinkPeriodFrames = 480;
 
-// Where the receiver's PCM goes (interleaved float, 48000 Hz, stereo). write
-// returns when the sink is ready for the next period: a sound device blocks
-// until it has room, a file sink is paced by the clock (PacedSink).
+// Fills out with frames of interleaved stereo; play_ns is when the first of
+// them leaves the receiver (see next_play_ns).
+using RenderFunction = std::function<void(float* out, int frames, std::int64_t play_ns)>;
+
+// Where the receiver's PCM goes (interleaved float, 48000 Hz, stereo). The
+// output drives: run() asks for audio whenever the output wants it. A sound
+// server asks through its own request callback; otherwise write() returns
+// when the sink is ready for the next period (a file sink is paced by the
+// clock, PacedSink).
 class AudioSink {
  public:
   virtual ~AudioSink() = default;
+  // Feeds the output from render until running is false (then wake() ends a
+  // wait at once) or the sink fails (false). By default one period at a time
+  // through write().
+  virtual bool run(const std::atomic<bool>& running, const RenderFunction& render);
+  // Ends the wait of run() early; any thread.
+  virtual void wake() {}
   // Opens the device or file; NoAudioDevice or InternalError on failure.
   virtual ErrorCode open() = 0;
   // Frames handed to each write.

@@ -4,4 +4,7 @@
 // equivalent) and whether stderr is a terminal that can redraw a line.
 void install_stop_handler();
 bool stop_requested();
+// Sleeps until a stop request or for timeout_ms (-1: no time-out); true when
+// a stop was requested. install_stop_handler must come before any thread.
+bool wait_for_stop(int timeout_ms);
 bool stderr_is_terminal();

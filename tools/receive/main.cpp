@@ -1,9 +1,9 @@
 // tovik-receive: finds a Tovik transmitter (or greets one given), and plays
 // its stream through an adaptive jitter buffer, or writes it to a file.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "console.h"
@@ -27,19 +27,30 @@ void print_status(const Receiver& receiver, bool redraw) {
   std::fflush(stderr);
 }
 
+int ms_until(SteadyClock::time_point when) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - SteadyClock::now());
+  return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
+
+// Sleeps until a stop signal, the end of --duration or the next status line.
 void run_until_stopped(const Receiver& receiver, const ReceiveOptions& options) {
   const bool redraw = stderr_is_terminal();
   const auto start = SteadyClock::now();
   auto next_status = start + std::chrono::seconds(1);
-  const auto limit = std::chrono::duration<double>(options.duration_s);
-  while (!stop_requested()) {
+  const auto end = start + std::chrono::duration_cast<SteadyClock::duration>(
+                               std::chrono::duration<double>(options.duration_s));
+  for (;;) {
+    int wait_ms = options.quiet ? -1 : ms_until(next_status);
+    if (options.duration_s > 0) {
+      wait_ms = wait_ms < 0 ? ms_until(end) : std::min(wait_ms, ms_until(end));
+    }
+    if (wait_for_stop(wait_ms)) break;
     const auto now = SteadyClock::now();
-    if (options.duration_s > 0 && now - start >= limit) break;
+    if (options.duration_s > 0 && now >= end) break;
     if (!options.quiet && now >= next_status) {
       print_status(receiver, redraw);
       next_status += std::chrono::seconds(1);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   if (!options.quiet && redraw) std::fputc('\n', stderr);
 }

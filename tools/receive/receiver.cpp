@@ -1,12 +1,14 @@
 #include "receiver.h"
 
-#include <chrono>
-
 #include "transport/steady_clock.h"
+#include "transport/thread_name.h"
 
 namespace {
 
-constexpr auto kSupervisorSlice = std::chrono::milliseconds(100);
+// While no frames come (no transmitter yet, or a lost one), how often the
+// supervisor looks for one; while they come it looks only when they would be
+// stale.
+constexpr std::int64_t kSearchSliceMs = 100;
 
 }  // namespace
 
@@ -37,8 +39,8 @@ ErrorCode Receiver::start() {
   });
   code = sink_.open();
   if (code != ErrorCode::Ok) return code;
-  period_.assign(static_cast<std::size_t>(sink_.period_frames()) * kChannels, 0.0f);
   running_ = true;
+  supervisor_wait_.arm();
   playout_thread_ = std::thread(&Receiver::playout_loop, this);
   code = session_->start();
   if (code == ErrorCode::Ok && config_.to) {
@@ -56,6 +58,8 @@ ErrorCode Receiver::start() {
 
 void Receiver::stop() {
   running_ = false;
+  supervisor_wait_.stop();
+  sink_.wake();
   if (supervisor_thread_.joinable()) supervisor_thread_.join();
   if (finder_) finder_->stop();
   if (session_) session_->stop();
@@ -74,36 +78,40 @@ void Receiver::on_frame(const AudioFrameHeader& header, const unsigned char* pay
   last_frame_ms_ = now_ns / 1000000;
 }
 
+// The output asks for audio when it wants it (the sound server's request,
+// or a paced file's next period): everything queued goes in first.
 void Receiver::playout_loop() {
-  const int frames = sink_.period_frames();
-  while (running_) {
-    drain_queue();
-    engine_.render(period_.data(), frames, sink_.next_play_ns(system_steady_clock().now_ns()));
-    if (!sink_.write(period_.data(), frames)) break;
-  }
+  name_this_thread("tovik-playout");
+  sink_.run(running_,
+            [this](float* out, int frames, std::int64_t play_ns) { render(out, frames, play_ns); });
 }
 
-void Receiver::drain_queue() {
+void Receiver::render(float* out, int frames, std::int64_t play_ns) {
   while (const QueuedFrame* frame = queue_.front()) {
     engine_.receive(*frame);
     queue_.release();
   }
+  engine_.render(out, frames, play_ns);
 }
 
 void Receiver::supervise_loop() {
+  name_this_thread("tovik-supervise");
   RejoinPolicy policy(config_.code);
   bool started = false;
   std::int64_t seen_frame_ms = 0;
+  const Clock& clock = system_steady_clock();
   while (running_) {
-    supervise_once(policy, &started, &seen_frame_ms);
-    std::this_thread::sleep_for(kSupervisorSlice);
+    const std::int64_t next_ms = supervise_once(policy, &started, &seen_frame_ms);
+    if (!supervisor_wait_.sleep_until(clock, next_ms * 1000000)) break;
   }
 }
 
-void Receiver::supervise_once(RejoinPolicy& policy, bool* started, std::int64_t* seen_frame_ms) {
+// One look at the stream; returns when to look again.
+std::int64_t Receiver::supervise_once(RejoinPolicy& policy, bool* started,
+                                      std::int64_t* seen_frame_ms) {
   const std::int64_t now = steady_ms();
   if (!*started) {
-    if (!greeted_) return;  // still looking for a transmitter
+    if (!greeted_) return now + kSearchSliceMs;  // still looking for a transmitter
     *started = true;
     policy.on_greeted(now);
   }
@@ -114,9 +122,12 @@ void Receiver::supervise_once(RejoinPolicy& policy, bool* started, std::int64_t*
   }
   follow_transmitter(now, last);
   std::optional<std::string> code = policy.poll(now);
-  if (!code) return;
-  ++rejoins_;
-  session_->send_hello(*code);
+  if (code) {
+    ++rejoins_;
+    session_->send_hello(*code);
+  }
+  const bool flowing = last > 0 && now - last < RejoinPolicy::kStaleMs;
+  return flowing ? last + RejoinPolicy::kStaleMs : now + kSearchSliceMs;
 }
 
 // While frames flow, learn which transmitter sends them; when they stop,

@@ -16,6 +16,7 @@
 #include "rejoin_policy.h"
 #include "transmitter_finder.h"
 #include "transport/session_transport.h"
+#include "transport/stop_signal.h"
 
 struct ReceiverConfig {
   std::string name = "Tovik Receiver";
@@ -59,9 +60,9 @@ class Receiver {
  private:
   void on_frame(const AudioFrameHeader& header, const unsigned char* payload, std::size_t size);
   void playout_loop();
-  void drain_queue();
+  void render(float* out, int frames, std::int64_t play_ns);
   void supervise_loop();
-  void supervise_once(RejoinPolicy& policy, bool* started, std::int64_t* seen_frame_ms);
+  std::int64_t supervise_once(RejoinPolicy& policy, bool* started, std::int64_t* seen_frame_ms);
   void follow_transmitter(std::int64_t now_ms, std::int64_t last_frame_ms);
 
   const ReceiverConfig config_;
@@ -69,8 +70,8 @@ class Receiver {
   std::unique_ptr<SessionTransport> session_;
   FrameQueue queue_;
   PlayoutEngine engine_;
-  std::vector<float> period_;
   std::atomic<bool> running_{false};
+  StopSignal supervisor_wait_;
   std::atomic<bool> greeted_{false};
   std::atomic<std::int64_t> last_frame_ms_{0};
   std::atomic<std::uint64_t> overflows_{0};

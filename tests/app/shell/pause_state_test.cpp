@@ -7,10 +7,10 @@
 #include "app/shell/shell.h"
 #include "engine/fake/fake_audio_endpoint.h"
 #include "engine/stream_manager.h"
-#include "fake_clock.h"
 #include "fakes.h"
 #include "session_harness.h"
 #include "storage/memory_autostart.h"
+#include "support/fake_clock.h"
 #include "tray/recording_tray_host.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -11,6 +11,7 @@
 
 struct UdpSocket::Impl {
   std::atomic<int> fd{-1};
+  std::atomic<int> timeout_ms{0};
   SocketUsers users;
 };
 
@@ -65,14 +66,9 @@ void UdpSocket::set_broadcast(bool on) {
   impl_->users.leave();
 }
 
-void UdpSocket::set_receive_timeout_ms(int milliseconds) {
-  if (!impl_->users.enter()) return;
-  timeval value{};
-  value.tv_sec = milliseconds / 1000;
-  value.tv_usec = (milliseconds % 1000) * 1000;
-  ::setsockopt(impl_->fd.load(), SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
-  impl_->users.leave();
-}
+// The receive waits in poll(), which close() ends through shutdown(); the
+// time-out is kept here rather than as SO_RCVTIMEO.
+void UdpSocket::set_receive_timeout_ms(int milliseconds) { impl_->timeout_ms.store(milliseconds); }
 
 bool UdpSocket::bind(std::uint32_t ip, std::uint16_t port) {
   if (!impl_->users.enter()) return false;
@@ -103,13 +99,25 @@ int UdpSocket::send_to(const void* data, std::size_t size, const SocketAddress& 
 }
 
 int UdpSocket::receive_from(void* buffer, std::size_t capacity, SocketAddress* from) {
+  const int timeout_ms = impl_->timeout_ms.load();
+  return receive_from(buffer, capacity, from, timeout_ms > 0 ? timeout_ms : -1);
+}
+
+int UdpSocket::receive_from(void* buffer, std::size_t capacity, SocketAddress* from, int wait_ms) {
   if (!impl_->users.enter()) return -1;
+  const int fd = impl_->fd.load();
+  pollfd readable{fd, POLLIN, 0};
+  // A signal ends the wait early: that is no data, like a time-out.
+  ssize_t received = -1;
   sockaddr_in address{};
-  socklen_t length = sizeof address;
-  // MSG_TRUNC makes the call return the datagram's real length, so a datagram
-  // that did not fit is seen and refused, as Winsock does with WSAEMSGSIZE.
-  const ssize_t received = ::recvfrom(impl_->fd.load(), buffer, capacity, MSG_TRUNC,
-                                      reinterpret_cast<sockaddr*>(&address), &length);
+  if (::poll(&readable, 1, wait_ms) > 0) {
+    socklen_t length = sizeof address;
+    // MSG_TRUNC makes the call return the datagram's real length, so a
+    // datagram that did not fit is seen and refused, as Winsock does with
+    // WSAEMSGSIZE.
+    received = ::recvfrom(fd, buffer, capacity, MSG_TRUNC | MSG_DONTWAIT,
+                          reinterpret_cast<sockaddr*>(&address), &length);
+  }
   impl_->users.leave();
   if (received < 0 || static_cast<std::size_t>(received) > capacity) return -1;
   if (from != nullptr) {
@@ -121,8 +129,9 @@ int UdpSocket::receive_from(void* buffer, std::size_t capacity, SocketAddress* f
 
 void UdpSocket::close() {
   if (!impl_->users.begin_close()) return;
-  // Shutting down wakes a receive that is blocked on the socket at once (it
-  // returns 0), so the wait below is short; only then is the number released.
+  // Shutting down wakes a receive that waits on the socket at once, and makes
+  // a later one return at once, so the wait below is short; only then is the
+  // number released.
   ::shutdown(impl_->fd.load(), SHUT_RDWR);
   impl_->users.wait_idle();
   ::close(impl_->fd.exchange(-1));

@@ -3,7 +3,6 @@
 // winsock2.h first: mstcpip.h needs its types.
 #include <mstcpip.h>
 
-#include <algorithm>
 #include <atomic>
 
 #include "transport/socket_users.h"
@@ -11,8 +10,11 @@
 
 struct UdpSocket::Impl {
   std::atomic<SOCKET> handle{INVALID_SOCKET};
-  std::atomic<bool> closing{false};
   std::atomic<int> timeout_ms{0};
+  // Set by the system when a datagram arrives (WSAEventSelect), and by
+  // close() to end a wait: a receive blocks on both and never polls.
+  HANDLE readable = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE closing = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SocketUsers users;
 };
 
@@ -21,10 +23,6 @@ struct UdpSocket::Impl {
 #endif
 
 namespace {
-
-// A receive waits in slices of this length so that close() is seen quickly
-// whether or not the system ends a blocked recvfrom when the socket closes.
-constexpr int kWaitSliceMs = 50;
 
 sockaddr_in to_sockaddr(std::uint32_t ip, std::uint16_t port) {
   sockaddr_in address{};
@@ -48,22 +46,14 @@ void ignore_connection_resets(SOCKET handle) {
              nullptr);
 }
 
-// True when a datagram waits, false on time-out, error or close().
-bool wait_readable(SOCKET handle, const std::atomic<bool>& closing, int timeout_ms) {
-  int waited_ms = 0;
-  while (!closing.load()) {
-    int slice_ms = kWaitSliceMs;
-    if (timeout_ms > 0) slice_ms = std::min(slice_ms, timeout_ms - waited_ms);
-    if (slice_ms <= 0) return false;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(handle, &readable);
-    timeval slice{0, slice_ms * 1000};
-    const int ready = ::select(0, &readable, nullptr, nullptr, &slice);
-    if (ready != 0) return ready > 0;
-    waited_ms += slice_ms;
-  }
-  return false;
+// Reads one datagram if one is waiting: its size, -1 for an error or an
+// oversize datagram (WSAEMSGSIZE drops it), -2 when none is waiting.
+int read_waiting(SOCKET handle, void* buffer, std::size_t capacity, sockaddr_in* address) {
+  int length = sizeof *address;
+  const int received = ::recvfrom(handle, static_cast<char*>(buffer), static_cast<int>(capacity), 0,
+                                  reinterpret_cast<sockaddr*>(address), &length);
+  if (received != SOCKET_ERROR) return received;
+  return ::WSAGetLastError() == WSAEWOULDBLOCK ? -2 : -1;
 }
 
 }  // namespace
@@ -72,6 +62,8 @@ UdpSocket::UdpSocket() : impl_(new Impl) {}
 
 UdpSocket::~UdpSocket() {
   close();
+  CloseHandle(impl_->readable);
+  CloseHandle(impl_->closing);
   delete impl_;
 }
 
@@ -85,8 +77,10 @@ bool UdpSocket::open() {
   const SOCKET handle = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (handle == INVALID_SOCKET) return false;
   ignore_connection_resets(handle);
+  // Also makes the socket non-blocking: receives wait on the events instead.
+  ::WSAEventSelect(handle, impl_->readable, FD_READ);
+  ResetEvent(impl_->closing);
   impl_->handle.store(handle);
-  impl_->closing.store(false);
   impl_->users.open();
   return true;
 }
@@ -111,14 +105,8 @@ void UdpSocket::set_broadcast(bool on) {
   impl_->users.leave();
 }
 
-void UdpSocket::set_receive_timeout_ms(int milliseconds) {
-  if (!impl_->users.enter()) return;
-  const DWORD value = static_cast<DWORD>(milliseconds);
-  ::setsockopt(impl_->handle.load(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
-               sizeof value);
-  impl_->timeout_ms.store(milliseconds);
-  impl_->users.leave();
-}
+// The receive waits on events, so the time-out is kept here, not as SO_RCVTIMEO.
+void UdpSocket::set_receive_timeout_ms(int milliseconds) { impl_->timeout_ms.store(milliseconds); }
 
 bool UdpSocket::bind(std::uint32_t ip, std::uint16_t port) {
   if (!impl_->users.enter()) return false;
@@ -150,18 +138,32 @@ int UdpSocket::send_to(const void* data, std::size_t size, const SocketAddress& 
 }
 
 int UdpSocket::receive_from(void* buffer, std::size_t capacity, SocketAddress* from) {
+  const int timeout_ms = impl_->timeout_ms.load();
+  return receive_from(buffer, capacity, from, timeout_ms > 0 ? timeout_ms : -1);
+}
+
+int UdpSocket::receive_from(void* buffer, std::size_t capacity, SocketAddress* from, int wait_ms) {
   if (!impl_->users.enter()) return -1;
   const SOCKET handle = impl_->handle.load();
-  int received = -1;
+  const HANDLE events[] = {impl_->closing, impl_->readable};
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(wait_ms < 0 ? 0 : wait_ms);
   sockaddr_in address{};
-  if (wait_readable(handle, impl_->closing, impl_->timeout_ms.load())) {
-    int length = sizeof address;
-    // A datagram longer than capacity fails with WSAEMSGSIZE and is dropped.
-    received = ::recvfrom(handle, static_cast<char*>(buffer), static_cast<int>(capacity), 0,
-                          reinterpret_cast<sockaddr*>(&address), &length);
+  int received = -1;
+  for (;;) {
+    // Reset before reading: a datagram that comes after a failed read sets
+    // the event again, so none is missed and none is waited for twice.
+    ResetEvent(impl_->readable);
+    received = read_waiting(handle, buffer, capacity, &address);
+    if (received != -2) break;
+    DWORD timeout = INFINITE;
+    if (wait_ms >= 0) {
+      const ULONGLONG now = GetTickCount64();
+      timeout = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+    }
+    received = -1;
+    if (WaitForMultipleObjects(2, events, FALSE, timeout) != WAIT_OBJECT_0 + 1) break;
   }
   impl_->users.leave();
-  if (received == SOCKET_ERROR) return -1;
   if (received >= 0 && from != nullptr) {
     from->ip = ntohl(address.sin_addr.s_addr);
     from->port = ntohs(address.sin_port);
@@ -171,7 +173,7 @@ int UdpSocket::receive_from(void* buffer, std::size_t capacity, SocketAddress* f
 
 void UdpSocket::close() {
   if (!impl_->users.begin_close()) return;
-  impl_->closing.store(true);
+  SetEvent(impl_->closing);
   impl_->users.wait_idle();
   ::closesocket(impl_->handle.exchange(INVALID_SOCKET));
 }

@@ -1,28 +1,52 @@
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 
 #include "console.h"
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+std::atomic<bool> g_stop{false};
 
-void on_stop_signal(int) { g_stop = 1; }
+sigset_t stop_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
 
 }  // namespace
 
+// The stop signals are blocked in every thread (they inherit the mask) and
+// taken by the main thread in wait_for_stop, which sleeps until one comes.
 void install_stop_handler() {
-  struct sigaction action {};
-  action.sa_handler = on_stop_signal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  const sigset_t set = stop_signals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
   // A closed pipe on stdout ends the run through write failures, not SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
 }
 
-bool stop_requested() { return g_stop != 0; }
+bool stop_requested() { return g_stop; }
+
+bool wait_for_stop(int timeout_ms) {
+  if (g_stop) return true;
+  const sigset_t set = stop_signals();
+  int taken = -1;
+  if (timeout_ms < 0) {
+    do {
+      taken = sigwaitinfo(&set, nullptr);
+    } while (taken < 0 && errno == EINTR);
+  } else {
+    const timespec timeout{timeout_ms / 1000, (timeout_ms % 1000) * 1000000L};
+    taken = sigtimedwait(&set, nullptr, &timeout);
+  }
+  if (taken > 0) g_stop = true;
+  return g_stop;
+}
 
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
