@@ -50,7 +50,7 @@ TEST(HalfBlockQr, DrawsTheSymbolInsideALightQuietZoneAndRefusesABrokenLayout) {
   stray.dark_modules.push_back({stray.x0 + 30 * 3, stray.y0, stray.x0 + 31 * 3, stray.y0 + 3});
   EXPECT_FALSE(qr_matrix_from_layout(stray)) << "a module outside the symbol";
   const QrMatrix matrix = *QrEncoder::encode("123456");
-  const auto ink = ink_of(half_block_lines(matrix, 4));
+  const auto ink = ink_of(half_block_lines(matrix));
   ASSERT_EQ(ink.size(), 30u);  // 29 rows, the last line padded with light
   for (int y = 0; y < 30; ++y) {
     ASSERT_EQ(ink[y].size(), 29u);
