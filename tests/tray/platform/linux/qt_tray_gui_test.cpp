@@ -1,4 +1,4 @@
-// The Qt tray host on a real X server, run by qt_tray_gui_test.sh on Xvfb with
+// The Qt tray host on a real X server, run by gui_session.sh on Xvfb with
 // trayer as the XEmbed tray: xdotool clicks the icon and the menu items, and
 // zbarimg reads the QR code from screenshots of the menu and the pairing
 // window. The case without a tray runs on Qt's offscreen platform.
