@@ -13,11 +13,9 @@ inline std::string describe_menu(const MenuModel& menu) {
   std::string out;
   for (const MenuItem& item : menu) {
     if (!out.empty()) out += '|';
-    if (item.kind == MenuItemKind::Separator) {
-      out += "---";
-      continue;
-    }
-    out += item.kind == MenuItemKind::QrPanel ? "[QR" : item.text;
+    out += item.kind == MenuItemKind::Separator ? "---"
+           : item.kind == MenuItemKind::QrPanel ? "[QR"
+                                                : item.text;
     if (item.id != 0 || item.kind == MenuItemKind::Command) out += "#" + std::to_string(item.id);
     if (item.kind == MenuItemKind::QrPanel) out += "]";
     if (item.checked) out += "*";

@@ -1,8 +1,8 @@
 // Shows the real tray icon for a desktop test: prints "ready" once the icon
-// is up, then runs the message loop. The test opens the menu by clicking the
-// icon and, when done, creates the file named by the second argument; the
-// probe then closes any open menu and sends itself "Quit Tovik". Gives up
-// after 60 s. Exit code 0 only when the quit came through the command.
+// is up, then runs the message loop. Once the file named by the second
+// argument exists, the probe closes any open menu and sends its window "Quit
+// Tovik". Exit code 0 only when the quit came through the command; 4 when
+// 60 s passed without.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,12 +14,12 @@
 
 namespace {
 
-std::wstring g_done_file;
-DWORD g_deadline = 0;
+const wchar_t* g_done_file = nullptr;
+const DWORD g_deadline = GetTickCount() + 60000;
 
 void CALLBACK on_timer(HWND, UINT, UINT_PTR, DWORD) {
-  const bool done = GetFileAttributesW(g_done_file.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (!done && static_cast<LONG>(GetTickCount() - g_deadline) < 0) return;
+  if (static_cast<LONG>(GetTickCount() - g_deadline) > 0) PostQuitMessage(0);
+  if (GetFileAttributesW(g_done_file) == INVALID_FILE_ATTRIBUTES) return;
   EndMenu();  // the command arrives once the menu's own loop has ended
   PostMessageW(FindWindowW(L"TovikTrayClass", L"Tovik"), WM_COMMAND, 2006, 0);
 }
@@ -27,16 +27,10 @@ void CALLBACK on_timer(HWND, UINT, UINT_PTR, DWORD) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: tray_menu_probe <pairing code> <done file>\n");
-    return 2;
-  }
-  std::wstring code_wide = argv[1];
+  if (argc != 3) return std::fprintf(stderr, "usage: tray_menu_probe CODE DONE_FILE\n"), 2;
   g_done_file = argv[2];
-  g_deadline = GetTickCount() + 60000;
-
   TrayIcon tray(std::make_unique<Win32TrayHost>(GetModuleHandleW(nullptr)));
-  tray.set_pairing_code(std::string(code_wide.begin(), code_wide.end()));
+  tray.set_pairing_code(std::string(argv[1], argv[1] + wcslen(argv[1])));
   bool quit = false;
   TrayCallbacks callbacks;
   callbacks.on_quit = [&quit] { quit = true; };
