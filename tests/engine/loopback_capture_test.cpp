@@ -1,12 +1,14 @@
 // The capture driven by its device: what it delivers, the waits between
-// drains, the sleep while nobody listens, the move to a new default output.
+// drains, the sleep while nobody listens.
 #include "engine/loopback_capture.h"
 
 #include <gtest/gtest.h>
 
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "engine/capture_wait_policy.h"
@@ -46,23 +48,19 @@ struct Rig {
   bool throwing = false;
 };
 
-const FakeEndpointConfig kNoDevice{ErrorCode::NoAudioDevice, ErrorCode::Ok, {true, 48000, 2}};
-
 }  // namespace
 
 TEST(LoopbackCapture, CreateMapsEndpointFailures) {
-  const struct {
-    FakeEndpointConfig config;
-    ErrorCode code;
-  } cases[] = {
-      {kNoDevice, ErrorCode::NoAudioDevice},
-      {{ErrorCode::CaptureFailed, ErrorCode::Ok, {true, 48000, 2}}, ErrorCode::CaptureFailed},
-      {{ErrorCode::Ok, ErrorCode::Ok, {false, 48000, 2}}, ErrorCode::CaptureFailed},
-      {{ErrorCode::Ok, ErrorCode::CaptureFailed, {true, 48000, 2}}, ErrorCode::CaptureFailed}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(LoopbackCapture::create(std::make_unique<FakeAudioEndpoint>(c.config)).code, c.code);
-  }
   EXPECT_EQ(LoopbackCapture::create(nullptr).code, ErrorCode::NoAudioDevice);
+  using E = ErrorCode;
+  for (auto [open, init, is_float, code] :
+       {std::tuple(E::NoAudioDevice, E::Ok, true, E::NoAudioDevice),
+        std::tuple(E::CaptureFailed, E::Ok, true, E::CaptureFailed),
+        std::tuple(E::Ok, E::Ok, false, E::CaptureFailed),
+        std::tuple(E::Ok, E::CaptureFailed, true, E::CaptureFailed)}) {
+    const FakeEndpointConfig config{open, init, {is_float, 48000, 2}};
+    EXPECT_EQ(LoopbackCapture::create(std::make_unique<FakeAudioEndpoint>(config)).code, code);
+  }
 }
 
 // Data as it came, silent packets as zeros of any length, empty ones not at
@@ -123,26 +121,18 @@ TEST(CaptureWaitPolicy, PollsUntilTheDeviceSignalsAndBacksOffInSilence) {
 }
 
 TEST(DeviceChangeFilter, PassesOnWhatConcernsTheCapturedDevice) {
-  DeviceChangeFilter filter;
-  // d: new default, +: added, -: removed, 1/0: became active/inactive.
-  const struct {
-    const char* current;
-    char event;
-    const char* id;
-    bool passed;
-  } cases[] = {{"A", 'd', "A", false}, {"A", 'd', "B", true},  {"A", 'd', "", true},
-               {"A", '+', "C", false}, {"A", '-', "C", false}, {"A", '-', "A", true},
-               {"A", '1', "A", false}, {"A", '0', "A", true},  {"A", '0', "C", false},
-               {"", '+', "C", true},   {"", '1', "C", true},   {"", 'd', "", false},
-               {"", '-', "", false}};
-  for (const auto& c : cases) {
-    filter.set_current(c.current);
-    const bool passed = c.event == 'd'   ? filter.on_default_changed(c.id)
-                        : c.event == '+' ? filter.on_device_added(c.id)
-                        : c.event == '-' ? filter.on_device_removed(c.id)
-                                         : filter.on_device_state(c.id, c.event == '1');
-    EXPECT_EQ(passed, c.passed) << c.current << " " << c.event << " " << c.id;
-  }
+  DeviceChangeFilter f;
+  f.set_current("A");
+  EXPECT_EQ(
+      (std::vector<bool>{f.on_default_changed("A"), f.on_default_changed("B"),
+                         f.on_default_changed(""), f.on_device_added("C"), f.on_device_removed("C"),
+                         f.on_device_removed("A"), f.on_device_state("A", true),
+                         f.on_device_state("A", false), f.on_device_state("C", false)}),
+      (std::vector<bool>{0, 1, 1, 0, 0, 1, 0, 1, 0}));
+  f.set_current("");  // waiting for a device: any new one may do
+  EXPECT_EQ((std::vector<bool>{f.on_device_added("C"), f.on_device_state("C", true),
+                               f.on_default_changed(""), f.on_device_removed("")}),
+            (std::vector<bool>{1, 1, 0, 0}));
 }
 
 TEST(StartupSilence, OnePeriodPerPeriodUntilTheDeviceDeliversOrThreeSeconds) {
@@ -161,7 +151,9 @@ TEST(StartupSilence, OnePeriodPerPeriodUntilTheDeviceDeliversOrThreeSeconds) {
   EXPECT_EQ(silence.next_due_ns(), -1);
 }
 
-TEST(LoopbackCaptureSleep, AnInactiveCaptureStopsItsStreamAndWakesForNothing) {
+// An inactive capture stops its stream and wakes for nothing; a device that
+// never signals is polled.
+TEST(LoopbackCaptureSleep, AnInactiveCaptureWakesForNothingAndASilentDeviceIsPolled) {
   Rig rig;
   rig.start();
   ASSERT_TRUE(test::wait_until([&] { return rig.fake->streaming(); }));
@@ -175,37 +167,11 @@ TEST(LoopbackCaptureSleep, AnInactiveCaptureStopsItsStreamAndWakesForNothing) {
   rig.capture->set_active(true);
   EXPECT_TRUE(test::wait_until([&] { return rig.heard() == 1; }));
   EXPECT_EQ(rig.fake->counters().starts, 2);
-}
-
-TEST(LoopbackCaptureSleep, ADeviceThatNeverSignalsIsPolled) {
-  FakeEndpointConfig silent_device;
-  silent_device.signals = false;
-  Rig rig(silent_device);
-  rig.fake->push(FakePacket::data({0.5f, 0.5f}, 2));
-  rig.start();
-  EXPECT_TRUE(test::wait_until([&] { return rig.heard() == 1; }));
-  EXPECT_EQ(rig.fake->counters().signalled_waits, 0);
-}
-
-// Without a default output it waits quietly (one line) until one comes, and
-// captures the new default in its own format.
-TEST(LoopbackCaptureFollow, WaitsWithoutADefaultOutputAndMovesToTheNewOneInItsFormat) {
-  test::AppDataScope app_data;
-  Rig rig;
-  rig.start();
-  rig.fake->change_default(kNoDevice);
-  ASSERT_TRUE(test::wait_until([&] { return rig.fake->counters().opens >= 2; }));
-  rig.fake->change_default(kNoDevice);
-  ASSERT_TRUE(test::wait_until([&] { return rig.fake->counters().opens >= 3; }));
-  rig.fake->change_default({ErrorCode::Ok, ErrorCode::Ok, {true, 44100, 6}});
-  ASSERT_TRUE(test::wait_until([&] { return rig.capture->sample_rate() == 44100; }));
-  rig.fake->push(FakePacket::data(std::vector<float>(6 * 441, 0.1f), 6));
-  ASSERT_TRUE(test::wait_until([&] { return rig.heard() == 1; }));
-  EXPECT_EQ(rig.calls[0].rate * 10 + rig.calls[0].channels, 441006);
-  EXPECT_EQ(rig.capture->channels(), 6);
-  EXPECT_EQ(rig.fake->counters().closes, 3);
-  EXPECT_EQ(test::log_lines(app_data, "debug.log"),
-            (std::vector<std::string>{
-                "capture: follow default output: none usable (code 4), waiting for one",
-                "capture: follow default output: now fake, 44100 Hz, 6 channels"}));
+  FakeEndpointConfig never_signals;
+  never_signals.signals = false;
+  Rig polled(never_signals);
+  polled.fake->push(FakePacket::data({0.5f, 0.5f}, 2));
+  polled.start();
+  EXPECT_TRUE(test::wait_until([&] { return polled.heard() == 1; }));
+  EXPECT_EQ(polled.fake->counters().signalled_waits, 0);
 }
