@@ -5,6 +5,7 @@
 //   tovik_capture_probe HZ MIN-RMS MAX-RMS DEVICE-RATE DEVICE-CHANNELS TIMEOUT-S
 //
 // Exit 0 when everything matches.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -17,29 +18,24 @@
 #include "engine/loopback_capture.h"
 #include "signal_analysis.h"
 
-namespace {
-
-// Whether one second of 48 kHz stereo holds the tone on both channels.
-bool judge(const float* second, double hz, double min_rms, double max_rms) {
+// Whether the last second of 48 kHz stereo holds the tone on both channels.
+static bool judge(const std::vector<float>& all, char** argv) {
+  const std::vector<float> second(all.end() - 96000, all.end());
   bool ok = true;
   for (int channel = 0; channel < 2; ++channel) {
-    const auto samples = test::channel_of(std::vector<float>(second, second + 96000), 2, channel);
-    const double rms = test::rms(samples), freq = test::zero_crossing_frequency(samples, 48000);
-    std::printf("probe: channel %d: rms %.4f, frequency %.2f Hz\n", channel, rms, freq);
-    ok = ok && rms >= min_rms && rms <= max_rms && std::fabs(freq - hz) < 2.0;
+    const auto samples = test::channel_of(second, 2, channel);
+    const double rms = test::rms(samples), hz = test::zero_crossing_frequency(samples, 48000);
+    std::printf("probe: channel %d: rms %.4f, frequency %.2f Hz\n", channel, rms, hz);
+    ok = ok && rms >= std::atof(argv[2]) && rms <= std::atof(argv[3]) &&
+         std::fabs(hz - std::atof(argv[1])) < 2.0;
   }
   return ok;
 }
 
-}  // namespace
-
 int main(int argc, char** argv) {
-  if (argc != 7) return 2;
   auto created = LoopbackCapture::create();
-  if (created.code != ErrorCode::Ok) {
-    std::printf("probe: create failed with code %d\n", static_cast<int>(created.code));
-    return 2;
-  }
+  std::printf("probe: code %d\n", static_cast<int>(created.code));
+  if (argc != 7 || created.code != ErrorCode::Ok) return 2;
   LoopbackCapture& capture = *created.object;
   std::printf("probe: device %d Hz, %d channels\n", capture.sample_rate(), capture.channels());
   if (capture.sample_rate() != std::atoi(argv[4]) || capture.channels() != std::atoi(argv[5])) {
@@ -51,23 +47,21 @@ int main(int argc, char** argv) {
     converter.on_audio_captured(data, frames, rate, channels);
   });
   std::vector<float> all;
-  std::size_t judged = 0;
   bool ok = false;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::duration<double>(std::atof(argv[6]));
-  while (!ok && std::chrono::steady_clock::now() < deadline) {
+  for (std::size_t judged = 0; !ok && std::chrono::steady_clock::now() < deadline;) {
     // The ring holds 170 ms: drained often, judged every quarter second.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const std::uint64_t end = ring->write_pos();
-    const std::uint64_t from =
-        std::max(ring->read_pos(), end - std::min<std::uint64_t>(end, AudioRing::kSize));
+    const std::uint64_t end = ring->write_pos(),
+                        from = std::max(ring->read_pos(),
+                                        end - std::min<std::uint64_t>(end, AudioRing::kSize));
     all.resize(all.size() + (end - from) / sizeof(float));
     ring->read(from, all.data() + all.size() - (end - from) / sizeof(float), end - from);
     ring->set_read_pos(end);
     if (all.size() >= std::max<std::size_t>(96000, judged + 24000)) {
       judged = all.size();
-      ok = judge(all.data() + all.size() - 96000, std::atof(argv[1]), std::atof(argv[2]),
-                 std::atof(argv[3]));
+      ok = judge(all, argv);
     }
   }
   capture.stop();

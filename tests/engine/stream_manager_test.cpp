@@ -24,10 +24,7 @@ struct Rig {
     options.transport = test::loopback_transmitter_config(announcements);
     if (audio_port != 0) options.transport.audio_port = audio_port;
     options.encoder = encoder;
-    StreamConfig config;
-    config.device_name = "Desk";
-    config.device_id = "tovik-feedfacefeedface";
-    auto created = StreamManager::create(config, std::move(options));
+    auto created = StreamManager::create(StreamConfig(), std::move(options));
     code = created.code;
     manager = std::move(created.object);
   }
@@ -44,18 +41,14 @@ struct Rig {
 TEST(StreamManager, CreateFailuresReturnTheirCodesAndNoManager) {
   EncoderConfig broken;
   broken.sample_rate = 12345;  // Opus refuses it
-  const struct {
-    FakeEndpointConfig endpoint;
-    EncoderConfig encoder;
-    ErrorCode code;
-  } cases[] = {
-      {{ErrorCode::NoAudioDevice, ErrorCode::Ok, {true, 48000, 2}}, {}, ErrorCode::NoAudioDevice},
-      {{ErrorCode::Ok, ErrorCode::Ok, {true, 500, 2}}, {}, ErrorCode::CaptureFailed},
-      {{ErrorCode::Ok, ErrorCode::Ok, {true, 48000, 65}}, {}, ErrorCode::CaptureFailed},
-      {{}, broken, ErrorCode::CodecError}};
-  for (const auto& c : cases) {
-    Rig rig(c.endpoint, c.encoder);
-    EXPECT_EQ(rig.code, c.code);
+  using E = ErrorCode;
+  for (auto [open, rate, channels, encoder, code] :
+       {std::tuple(E::NoAudioDevice, 48000, 2, EncoderConfig{}, E::NoAudioDevice),
+        std::tuple(E::Ok, 500, 2, EncoderConfig{}, E::CaptureFailed),
+        std::tuple(E::Ok, 48000, 65, EncoderConfig{}, E::CaptureFailed),
+        std::tuple(E::Ok, 48000, 2, broken, E::CodecError)}) {
+    Rig rig({open, E::Ok, {true, rate, channels}}, encoder);
+    EXPECT_EQ(rig.code, code);
     EXPECT_FALSE(rig.manager);
   }
 }
@@ -70,36 +63,30 @@ TEST(StreamManager, BusyPortFailsStartWithoutCaptureOrStreamingThreads) {
 }
 
 // Bitrates as the tray sets them (below 1: the default) and as a receiver
-// asks (4 big-endian bytes, taken as sent); pause by its first byte.
+// asks (4 big-endian bytes, taken as sent: Opus refuses 0); pause by its
+// first byte; other types ignored.
 TEST(StreamManager, BitrateAndControlMessagesFollowTheirRules) {
   Rig rig;
   ASSERT_TRUE(rig.manager);
   StreamManager& m = *rig.manager;
-  m.set_bitrate(64000);
-  EXPECT_EQ(m.bitrate_kbps(), 64);
-  m.set_bitrate(0);
-  EXPECT_EQ(m.bitrate_kbps(), 128);
-  m.set_bitrate(64000);
-  m.set_bitrate(-5);
-  EXPECT_EQ(m.bitrate_kbps(), 128);
-  const struct {
-    tovik::CtrlType type;
-    std::vector<unsigned char> payload;
-    int kbps;
-    bool paused;
-  } steps[] = {{tovik::CtrlType::SetBitrate, {0x00, 0x00, 0xFA}, 128, false},  // too short
-               {tovik::CtrlType::SetBitrate, {0x00, 0x00, 0xFA, 0x00}, 64, false},
-               {tovik::CtrlType::SetBitrate, {0x00, 0x01, 0xF4, 0x00, 0x99}, 128, false},
-               {tovik::CtrlType::SetBitrate, {0, 0, 0, 0}, 128, false},  // Opus refuses 0
-               {tovik::CtrlType::SetPaused, {0x01}, 128, true},
-               {tovik::CtrlType::SetPaused, {}, 128, true},
-               {tovik::CtrlType::SetPaused, {0x00}, 128, false},
-               {static_cast<tovik::CtrlType>(2), {0x01}, 128, false}};
-  for (const auto& s : steps) {
-    m.handle_control(s.type, s.payload.data(), s.payload.size());
-    EXPECT_EQ(m.bitrate_kbps(), s.kbps) << s.payload.size();
-    EXPECT_EQ(m.is_paused(), s.paused) << s.payload.size();
-  }
+  auto tray = [&](std::int32_t bitrate) {
+    m.set_bitrate(bitrate);
+    return m.bitrate_kbps();
+  };
+  EXPECT_EQ(std::vector<int>({tray(64000), tray(0), tray(64000), tray(-5)}),
+            std::vector<int>({64, 128, 64, 128}));
+  using T = tovik::CtrlType;
+  auto control = [&](T type, std::vector<unsigned char> payload) {
+    m.handle_control(type, payload.data(), payload.size());
+    return std::to_string(m.bitrate_kbps()) + (m.is_paused() ? " paused" : "");
+  };
+  EXPECT_EQ((std::vector<std::string>{
+                control(T::SetBitrate, {0, 0, 0xFA}), control(T::SetBitrate, {0, 0, 0xFA, 0}),
+                control(T::SetBitrate, {0, 1, 0xF4, 0, 0x99}), control(T::SetBitrate, {0, 0, 0, 0}),
+                control(T::SetPaused, {1}), control(T::SetPaused, {}), control(T::SetPaused, {0}),
+                control(T(2), {1})}),
+            (std::vector<std::string>{"128", "64", "128", "128", "128 paused", "128 paused", "128",
+                                      "128"}));
 }
 
 // Audio played by the fake device in real time reaches a receiver as numbered
