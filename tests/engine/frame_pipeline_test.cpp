@@ -116,6 +116,7 @@ TEST(StreamingLoop, SendsTheRingsFramesEncodedForMusicNumberedAndFlagged) {
       ASSERT_EQ(encoder->set_bitrate(12000), ErrorCode::Ok);
       opus_encoder_ctl(reference, OPUS_SET_BITRATE(12000));
     }
+    rig.answer = i == 5 ? ErrorCode::ConnectionLost : ErrorCode::Ok;  // unsent: number used
     rig.ring->write(pcm.data() + 1920 * i, 7680);
     ASSERT_EQ(rig.pass(), PassResult::Sent);
     std::vector<std::uint8_t> expected(4000);
@@ -151,17 +152,12 @@ TEST(StreamingLoop, DiscardsUnlessConnectedCutsBacklogsAndNumbersOnlyEncodedFram
     EXPECT_EQ(rig.left(), left) << backlog;
   }
   // A frame that fails to encode (7 ms does not exist) is consumed without a
-  // number; one the sink could not send keeps its number.
+  // number.
   auto odd = opus_encoder(7);
   Rig failing(*odd);
   failing.ring->write(kSilence.data(), 7000);
   EXPECT_EQ(failing.pass(), PassResult::EncodeFailed);
   EXPECT_EQ(failing.ring->read_pos() + failing.counters.sequence, 2688u);
-  Rig unsent(*encoder);
-  unsent.answer = ErrorCode::ConnectionLost;
-  unsent.ring->write(kSilence.data(), 2 * 7680);
-  EXPECT_EQ(unsent.drain(), 2);
-  EXPECT_EQ(unsent.counters.sequence + unsent.counters.timestamp, 2u + 1920u);
 }
 
 // A 44.1 kHz 5.1 device feeding the loop, as on the capture thread.
@@ -173,7 +169,6 @@ TEST(HotPath, ConvertingAndStreamingAllocateNothingAfterTheFirstFrames) {
   std::vector<float> packet(441 * 6, 0.1f);
   for (int i = 0; i < 110; ++i) {
     counting = i >= 10;
-    packet[0] = static_cast<float>(i) / 100.0f;
     converter.on_audio_captured(packet.data(), 441, 44100, 6);
     rig.loop.pump(rig.counters);
   }

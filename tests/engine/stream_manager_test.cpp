@@ -37,18 +37,27 @@ struct Rig {
 
 }  // namespace
 
-// Formats that cannot become 48 kHz stereo fail with CaptureFailed (5).
+// The capture's and the encoder's failures; formats that cannot become
+// 48 kHz stereo fail with CaptureFailed (5).
 TEST(StreamManager, CreateFailuresReturnTheirCodesAndNoManager) {
-  EncoderConfig broken;
-  broken.sample_rate = 12345;  // Opus refuses it
   using E = ErrorCode;
-  for (auto [open, rate, channels, encoder, code] :
-       {std::tuple(E::NoAudioDevice, 48000, 2, EncoderConfig{}, E::NoAudioDevice),
-        std::tuple(E::Ok, 500, 2, EncoderConfig{}, E::CaptureFailed),
-        std::tuple(E::Ok, 48000, 65, EncoderConfig{}, E::CaptureFailed),
-        std::tuple(E::Ok, 48000, 2, broken, E::CodecError)}) {
-    Rig rig({open, E::Ok, {true, rate, channels}}, encoder);
-    EXPECT_EQ(rig.code, code);
+  const struct {
+    E open, init;
+    MixFormat format;
+    bool broken_codec;
+    E code;
+  } cases[] = {{E::NoAudioDevice, E::Ok, {true, 48000, 2}, false, E::NoAudioDevice},
+               {E::CaptureFailed, E::Ok, {true, 48000, 2}, false, E::CaptureFailed},
+               {E::Ok, E::CaptureFailed, {true, 48000, 2}, false, E::CaptureFailed},
+               {E::Ok, E::Ok, {false, 48000, 2}, false, E::CaptureFailed},
+               {E::Ok, E::Ok, {true, 500, 2}, false, E::CaptureFailed},
+               {E::Ok, E::Ok, {true, 48000, 65}, false, E::CaptureFailed},
+               {E::Ok, E::Ok, {true, 48000, 2}, true, E::CodecError}};
+  for (const auto& c : cases) {
+    EncoderConfig encoder;
+    if (c.broken_codec) encoder.sample_rate = 12345;  // Opus refuses it
+    Rig rig({c.open, c.init, c.format}, encoder);
+    EXPECT_EQ(rig.code, c.code);
     EXPECT_FALSE(rig.manager);
   }
 }
@@ -94,8 +103,8 @@ TEST(StreamManager, BitrateAndControlMessagesFollowTheirRules) {
 // the frames; without a default output the capture waits quietly, and a new
 // one (44.1 kHz mono) takes over without a break in the numbering.
 TEST(StreamManager, StreamsCapturedAudioToThePairedReceiverPausesAndFollowsTheDefault) {
-  Rig rig;
   test::StateLog states;
+  Rig rig;
   ASSERT_TRUE(rig.manager);
   rig.fake->play_real_time(480, [](float* out, std::uint32_t frames, int channels) {
     std::fill(out, out + frames * static_cast<std::uint32_t>(channels), 0.25f);
@@ -143,5 +152,4 @@ TEST(StreamManager, StreamsCapturedAudioToThePairedReceiverPausesAndFollowsTheDe
   rig.manager->stop();
   rig.manager->stop();
   EXPECT_EQ(states.count(ConnectionState::Disconnected), 2);
-  rig.manager->set_state_callback(nullptr);
 }
