@@ -13,18 +13,15 @@
 
 namespace {
 
-// Feeds signal (frames x channels) in packets of `packet` frames and, like
+// Feeds signal (a whole number of packets of `packet` frames) and, like
 // the streaming thread, takes everything out of the ring after each one.
 std::vector<float> convert(int rate, int channels, const std::vector<float>& signal,
                            std::size_t packet) {
   auto ring = std::make_unique<AudioRing>();
   CaptureConverter converter(*ring, rate, channels);
-  EXPECT_TRUE(converter.ready());
   std::vector<float> out;
-  const std::size_t frames = signal.size() / static_cast<std::size_t>(channels);
-  for (std::size_t f = 0; f < frames; f += packet) {
-    converter.on_audio_captured(signal.data() + f * channels, std::min(packet, frames - f), rate,
-                                channels);
+  for (std::size_t at = 0; at < signal.size(); at += packet * channels) {
+    converter.on_audio_captured(signal.data() + at, packet, rate, channels);
     const std::size_t old = out.size();
     out.resize(old + (ring->write_pos() - ring->read_pos()) / sizeof(float));
     ring->read(ring->read_pos(), out.data() + old, (out.size() - old) * sizeof(float));

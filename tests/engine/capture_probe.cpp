@@ -34,7 +34,6 @@ static bool judge(const std::vector<float>& all, char** argv) {
 
 int main(int argc, char** argv) {
   auto created = LoopbackCapture::create();
-  std::printf("probe: code %d\n", static_cast<int>(created.code));
   if (argc != 7 || created.code != ErrorCode::Ok) return 2;
   LoopbackCapture& capture = *created.object;
   std::printf("probe: device %d Hz, %d channels\n", capture.sample_rate(), capture.channels());

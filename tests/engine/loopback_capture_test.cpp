@@ -57,8 +57,6 @@ struct Rig {
 TEST(LoopbackCapture, DeliversDataAndSilenceInTheDeviceFormatUntilStopped) {
   EXPECT_EQ(LoopbackCapture::create(nullptr).code, ErrorCode::NoAudioDevice);
   Rig rig({ErrorCode::Ok, ErrorCode::Ok, {true, 44100, 6}});
-  EXPECT_EQ(std::make_pair(rig.capture->sample_rate(), rig.capture->channels()),
-            std::make_pair(44100, 6));
   rig.fake->push(FakePacket::data({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 6));
   rig.fake->push(FakePacket::silence(5000, 6));
   rig.fake->push(FakePacket::empty());

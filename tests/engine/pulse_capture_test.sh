@@ -14,7 +14,4 @@ dir=$(mktemp -d)
 trap 'pulse_stop; rm -rf "$dir"' EXIT
 pulse_start "$dir" "$rate" "$channels" || exit 1
 pulse_play_tone 440 0.5
-"$@" 440 0.30 0.40 "$rate" "$channels" 20
-status=$?
-[ $status -eq 0 ] || tail -20 "$dir/pa.log"
-exit $status
+"$@" 440 0.30 0.40 "$rate" "$channels" 20 || { tail -20 "$dir/pa.log"; exit 1; }

@@ -12,12 +12,11 @@ std::vector<float> channel_of(const std::vector<float>& interleaved, int channel
 }
 
 std::vector<float> sine(double frequency, double amplitude, int rate, std::size_t frames,
-                        int channels, double phase) {
+                        int channels) {
   std::vector<float> out(frames * channels);
   const double step = 2.0 * 3.14159265358979323846 * frequency / rate;
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    out[i] = static_cast<float>(amplitude * std::sin(phase + step * (i / channels)));
-  }
+  for (std::size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<float>(amplitude * std::sin(step * (i / channels)));
   return out;
 }
 
