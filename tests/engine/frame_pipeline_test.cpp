@@ -58,8 +58,8 @@ struct Rig final : FrameSink {
   StreamingLoop loop;
 };
 
-std::unique_ptr<AudioEncoder> opus_encoder(std::int32_t frame_ms = 20) {
-  return AudioEncoder::create({48000, 2, 128000, frame_ms}).object;
+std::unique_ptr<AudioEncoder> opus_encoder(EncoderConfig config = {}) {
+  return AudioEncoder::create(config).object;
 }
 
 const std::vector<float> kSilence(16384, 0.0f);
@@ -150,7 +150,7 @@ TEST(StreamingLoop, DiscardsUnlessConnectedCutsBacklogsAndNumbersOnlyEncodedFram
   }
   // A frame that fails to encode (7 ms does not exist) is consumed without a
   // number.
-  auto odd = opus_encoder(7);
+  auto odd = opus_encoder({48000, 2, 128000, 7});
   Rig failing(*odd);
   failing.ring->write(kSilence.data(), 7000);
   EXPECT_EQ(failing.pass(), PassResult::EncodeFailed);
