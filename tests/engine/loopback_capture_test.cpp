@@ -1,205 +1,152 @@
+// The capture driven by its device: what it delivers, the waits between
+// drains, the sleep while nobody listens.
 #include "engine/loopback_capture.h"
 
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <numeric>
 #include <stdexcept>
+#include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
+#include "engine/capture_wait_policy.h"
+#include "engine/device_change_filter.h"
 #include "engine/fake/fake_audio_endpoint.h"
+#include "engine/startup_silence.h"
 #include "support/test_support.h"
 
 namespace {
 
-struct Call {
-  std::vector<float> samples;
-  std::size_t frames;
-  int rate;
-  int channels;
-};
-
-// Collects callback invocations across threads.
-class Recorder {
- public:
-  LoopbackCapture::Callback callback() {
-    return [this](const float* data, std::size_t frames, int rate, int channels) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (throw_) throw std::runtime_error("callback failed");
-      calls_.push_back(
-          {std::vector<float>(data, data + frames * channels), frames, rate, channels});
-    };
-  }
-  std::vector<Call> calls() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return calls_;
-  }
-  void throw_from_now_on() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    throw_ = true;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<Call> calls_;
-  bool throw_ = false;
-};
-
+// Starts the capture over a fake device; each packet heard is described as
+// "rate/channels frames sum".
 struct Rig {
   explicit Rig(FakeEndpointConfig config = {}) {
     auto endpoint = std::make_unique<FakeAudioEndpoint>(config);
     fake = endpoint.get();
-    auto created = LoopbackCapture::create(std::move(endpoint));
-    EXPECT_EQ(created.code, ErrorCode::Ok);
-    capture = std::move(created.object);
+    capture = std::move(LoopbackCapture::create(std::move(endpoint)).object);
+  }
+  void start() {
+    capture->start([this](const float* data, std::size_t frames, int rate, int channels) {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (throwing) throw std::runtime_error("callback failed");
+      calls.push_back(std::to_string(rate) + "/" + std::to_string(channels) + " " +
+                      std::to_string(frames) + " " +
+                      std::to_string(std::accumulate(data, data + frames * channels, 0.0)));
+    });
+  }
+  std::vector<std::string> heard() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return calls;
   }
   FakeAudioEndpoint* fake;
   std::unique_ptr<LoopbackCapture> capture;
-  Recorder recorder;
+  std::mutex mutex;
+  std::vector<std::string> calls;
+  bool throwing = false;
 };
-
-ErrorCode create_code(FakeEndpointConfig config) {
-  return LoopbackCapture::create(std::make_unique<FakeAudioEndpoint>(config)).code;
-}
 
 }  // namespace
 
-TEST(LoopbackCaptureCreate, MapsEndpointFailures) {
-  FakeEndpointConfig no_device;
-  no_device.open_result = ErrorCode::NoAudioDevice;
-  EXPECT_EQ(create_code(no_device), ErrorCode::NoAudioDevice);
-
-  FakeEndpointConfig unusable;
-  unusable.open_result = ErrorCode::CaptureFailed;
-  EXPECT_EQ(create_code(unusable), ErrorCode::CaptureFailed);
-
-  FakeEndpointConfig integer_pcm;
-  integer_pcm.format = {false, 48000, 2};
-  EXPECT_EQ(create_code(integer_pcm), ErrorCode::CaptureFailed);
-
-  FakeEndpointConfig init_fails;
-  init_fails.initialize_result = ErrorCode::CaptureFailed;
-  EXPECT_EQ(create_code(init_fails), ErrorCode::CaptureFailed);
-
+// Data as it came, silent packets as zeros of any length, empty ones not at
+// all; a failed borrow ends the pass (nothing to release), not the loop.
+// Stopping (harmless before start and when repeated) stops the stream and
+// leaves the thread; an exception ends the thread, the stream left as it is.
+TEST(LoopbackCapture, DeliversDataAndSilenceInTheDeviceFormatUntilStopped) {
   EXPECT_EQ(LoopbackCapture::create(nullptr).code, ErrorCode::NoAudioDevice);
-}
-
-TEST(LoopbackCaptureCreate, NonFloatFormatIsRefusedBeforeInitialising) {
-  // create destroys a refused endpoint: look at the fake through a forwarder.
-  auto fake = std::make_shared<FakeAudioEndpoint>(
-      FakeEndpointConfig{ErrorCode::Ok, ErrorCode::Ok, MixFormat{false, 48000, 2}});
-  struct Forward final : AudioEndpoint {
-    explicit Forward(std::shared_ptr<FakeAudioEndpoint> f) : fake(std::move(f)) {}
-    ErrorCode open_device() override { return fake->open_device(); }
-    MixFormat mix_format() const override { return fake->mix_format(); }
-    ErrorCode initialize() override { return fake->initialize(); }
-    void close_device() override {}
-    std::string device_name() const override { return ""; }
-    void start() override {}
-    void stop() override {}
-    bool wait(int) override { return false; }
-    void wake() override {}
-    bool take_device_change() override { return false; }
-    void next_packet_size(std::uint32_t*) override {}
-    bool borrow(EndpointPacket*) override { return false; }
-    void release(std::uint32_t) override {}
-    std::shared_ptr<FakeAudioEndpoint> fake;
-  };
-  EXPECT_EQ(LoopbackCapture::create(std::make_unique<Forward>(fake)).code,
-            ErrorCode::CaptureFailed);
-  EXPECT_EQ(fake->counters().opens, 1);
-  EXPECT_EQ(fake->counters().initializes, 0);
-}
-
-TEST(LoopbackCaptureCreate, ReportsTheMixFormat) {
-  Rig rig(FakeEndpointConfig{ErrorCode::Ok, ErrorCode::Ok, MixFormat{true, 44100, 6}});
-  EXPECT_EQ(rig.capture->sample_rate(), 44100);
-  EXPECT_EQ(rig.capture->channels(), 6);
-}
-
-TEST(LoopbackCapture, DeliversDataAndSilenceAndSkipsEmptyPackets) {
-  Rig rig;
-  rig.fake->push(FakePacket::data({0.1f, 0.2f, 0.3f, 0.4f}, 2));
-  rig.fake->push(FakePacket::silence(480));
+  Rig rig({ErrorCode::Ok, ErrorCode::Ok, {true, 44100, 6}});
+  rig.fake->push(FakePacket::data({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 6));
+  rig.fake->push(FakePacket::silence(5000, 6));
   rig.fake->push(FakePacket::empty());
-  rig.fake->push(FakePacket::data({0.5f, 0.6f}, 2));
-  rig.capture->start(rig.recorder.callback());
-  EXPECT_TRUE(test::wait_until([&] { return rig.fake->pending() == 0; }));
-  rig.capture->stop();
-
-  const auto calls = rig.recorder.calls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0].samples, (std::vector<float>{0.1f, 0.2f, 0.3f, 0.4f}));
-  EXPECT_EQ(calls[0].frames, 2u);
-  EXPECT_EQ(calls[0].rate, 48000);
-  EXPECT_EQ(calls[0].channels, 2);
-  EXPECT_EQ(calls[1].frames, 480u);
-  EXPECT_EQ(calls[1].samples, std::vector<float>(960, 0.0f));
-  EXPECT_EQ(calls[2].samples, (std::vector<float>{0.5f, 0.6f}));
-  const auto counters = rig.fake->counters();
-  EXPECT_EQ(counters.released_frames, (std::vector<std::uint32_t>{2, 480, 0, 1}));
-}
-
-TEST(LoopbackCapture, SilenceLargerThanTheInitialBufferIsAllZeros) {
-  Rig rig;
-  rig.fake->push(FakePacket::silence(5000));
-  rig.capture->start(rig.recorder.callback());
-  EXPECT_TRUE(test::wait_until([&] { return rig.fake->pending() == 0; }));
-  rig.capture->stop();
-  const auto calls = rig.recorder.calls();
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].samples, std::vector<float>(10000, 0.0f));
-}
-
-TEST(LoopbackCapture, BorrowFailureEndsThePassButNotTheLoop) {
-  Rig rig;
   rig.fake->push(FakePacket::borrow_failure());
-  rig.fake->push(FakePacket::data({1.0f, 2.0f}, 2));
-  rig.capture->start(rig.recorder.callback());
-  EXPECT_TRUE(test::wait_until([&] { return rig.recorder.calls().size() == 1; }));
+  rig.fake->push(FakePacket::data({6, 5, 4, 3, 2, 1}, 6));
   rig.capture->stop();
-  const auto counters = rig.fake->counters();
-  // The failed packet was not released; the next pass took the good one.
-  EXPECT_EQ(counters.released_frames, (std::vector<std::uint32_t>{1}));
-  EXPECT_EQ(counters.borrows, 2);
+  rig.start();
+  ASSERT_TRUE(test::wait_until([&] { return rig.heard().size() == 3; }));
+  rig.capture->stop();
+  rig.capture->stop();
+  EXPECT_EQ(rig.heard(), (std::vector<std::string>{"44100/6 2 78.000000", "44100/6 5000 0.000000",
+                                                   "44100/6 1 21.000000"}));
+  auto c = rig.fake->counters();
+  EXPECT_EQ(c.released_frames, (std::vector<std::uint32_t>{2, 5000, 0, 1}));
+  EXPECT_EQ(std::vector<int>({c.borrows, c.thread_enters, c.starts, c.stops, c.thread_leaves}),
+            std::vector<int>({5, 1, 1, 1, 1}));
+  Rig failing;
+  failing.throwing = true;
+  failing.fake->push(FakePacket::data({1.0f, 2.0f}, 2));
+  failing.start();
+  EXPECT_TRUE(test::wait_until([&] { return failing.fake->counters().thread_leaves == 1; }));
+  c = failing.fake->counters();
+  EXPECT_EQ(std::vector<int>({c.starts, c.stops}), std::vector<int>({1, 0}));
+  EXPECT_TRUE(c.released_frames.empty());
 }
 
-TEST(LoopbackCapture, SixChannelFloatIsDeliveredAsIs) {
-  Rig rig(FakeEndpointConfig{ErrorCode::Ok, ErrorCode::Ok, MixFormat{true, 48000, 6}});
-  std::vector<float> samples(6 * 3);
-  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<float>(i);
-  rig.fake->push(FakePacket::data(samples, 6));
-  rig.fake->push(FakePacket::silence(10, 6));
-  rig.capture->start(rig.recorder.callback());
-  EXPECT_TRUE(test::wait_until([&] { return rig.recorder.calls().size() == 2; }));
-  rig.capture->stop();
-  const auto calls = rig.recorder.calls();
-  EXPECT_EQ(calls[0].samples, samples);
-  EXPECT_EQ(calls[0].channels, 6);
-  EXPECT_EQ(calls[1].samples, std::vector<float>(60, 0.0f));
+TEST(CaptureWaitPolicy, PollsUntilTheDeviceSignalsAndBacksOffInSilence) {
+  CaptureWaitPolicy policy;
+  policy.restart();
+  std::vector<int> timeouts = {policy.timeout_ms()};
+  for (auto [signalled, found] :
+       {std::pair(false, false), std::pair(false, false), std::pair(false, false),
+        std::pair(false, true), std::pair(true, true), std::pair(false, false),
+        std::pair(false, true)}) {
+    policy.after_wait(signalled, found);
+    timeouts.push_back(policy.timeout_ms());
+  }
+  EXPECT_EQ(timeouts, (std::vector<int>{10, 20, 40, 40, 10, 500, 500, 10}));
 }
 
-TEST(LoopbackCapture, StartAndStopFollowTheThread) {
+TEST(DeviceChangeFilter, PassesOnWhatConcernsTheCapturedDevice) {
+  DeviceChangeFilter f;
+  f.set_current("A");
+  EXPECT_EQ(
+      (std::vector<bool>{f.on_default_changed("A"), f.on_default_changed("B"),
+                         f.on_default_changed(""), f.on_device_added("C"), f.on_device_removed("C"),
+                         f.on_device_removed("A"), f.on_device_state("A", true),
+                         f.on_device_state("A", false), f.on_device_state("C", false)}),
+      (std::vector<bool>{0, 1, 1, 0, 0, 1, 0, 1, 0}));
+  f.set_current("");  // waiting for a device: any new one may do
+  EXPECT_EQ((std::vector<bool>{f.on_device_added("C"), f.on_device_state("C", true),
+                               f.on_default_changed(""), f.on_device_removed("")}),
+            (std::vector<bool>{1, 1, 0, 0}));
+}
+
+TEST(StartupSilence, OnePeriodPerPeriodUntilTheDeviceDeliversOrThreeSeconds) {
+  constexpr std::int64_t ms = 1000000;
+  StartupSilence s(48000, 480);
+  std::vector<std::int64_t> got = {s.take_due(5 * ms)};  // not started
+  s.start(1000 * ms);
+  got.insert(got.end(), {s.take_due(1009 * ms), s.take_due(1025 * ms), s.take_due(1025 * ms),
+                         s.next_due_ns()});
+  s.stop();
+  got.push_back(s.take_due(1100 * ms));
+  s.start(0);
+  got.insert(got.end(), {s.take_due(StartupSilence::kLimitNs), s.next_due_ns()});
+  EXPECT_EQ(got, (std::vector<std::int64_t>{0, 0, 960, 0, 1030 * ms, 0, 300 * 480, -1}));
+}
+
+// An inactive capture stops its stream and wakes for nothing; a device that
+// never signals is polled.
+TEST(LoopbackCaptureSleep, AnInactiveCaptureWakesForNothingAndASilentDeviceIsPolled) {
   Rig rig;
-  rig.capture->stop();  // before start: harmless
-  rig.capture->start(rig.recorder.callback());
-  EXPECT_TRUE(test::wait_until([&] { return rig.fake->counters().starts == 1; }));
-  rig.capture->stop();
-  rig.capture->stop();
-  const auto counters = rig.fake->counters();
-  EXPECT_EQ(counters.thread_enters, 1);
-  EXPECT_EQ(counters.stops, 1);
-  EXPECT_EQ(counters.thread_leaves, 1);
-}
-
-TEST(LoopbackCapture, AnExceptionEndsTheThreadWithoutStoppingTheStream) {
-  Rig rig;
-  rig.recorder.throw_from_now_on();
-  rig.fake->push(FakePacket::data({1.0f, 2.0f}, 2));
-  rig.capture->start(rig.recorder.callback());
-  EXPECT_TRUE(test::wait_until([&] { return rig.fake->counters().thread_leaves == 1; }));
-  rig.capture->stop();
-  const auto counters = rig.fake->counters();
-  EXPECT_EQ(counters.starts, 1);
-  EXPECT_EQ(counters.stops, 0);
-  EXPECT_TRUE(counters.released_frames.empty());
+  rig.start();
+  ASSERT_TRUE(test::wait_until([&] { return rig.fake->streaming(); }));
+  rig.capture->set_active(false);
+  ASSERT_TRUE(test::wait_until([&] { return !rig.fake->streaming(); }));
+  rig.fake->push(FakePacket::data({0.5f, 0.5f}, 2));
+  const int waits = rig.fake->counters().waits;
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_LE(rig.fake->counters().waits, waits + 1);
+  EXPECT_TRUE(rig.heard().empty());
+  rig.capture->set_active(true);
+  EXPECT_TRUE(test::wait_until([&] { return rig.heard().size() == 1; }));
+  EXPECT_EQ(rig.fake->counters().starts, 2);
+  FakeEndpointConfig never_signals;
+  never_signals.signals = false;
+  Rig polled(never_signals);
+  polled.fake->push(FakePacket::data({0.5f, 0.5f}, 2));
+  polled.start();
+  EXPECT_TRUE(test::wait_until([&] { return polled.heard().size() == 1; }));
+  EXPECT_EQ(polled.fake->counters().signalled_waits, 0);
 }

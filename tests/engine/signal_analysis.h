@@ -10,7 +10,7 @@ std::vector<float> channel_of(const std::vector<float>& interleaved, int channel
 
 // Interleaved sine of frames x channels samples, the same in every channel.
 std::vector<float> sine(double frequency, double amplitude, int rate, std::size_t frames,
-                        int channels, double phase = 0.0);
+                        int channels);
 
 double rms(const std::vector<float>& samples);
 
