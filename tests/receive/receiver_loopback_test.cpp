@@ -56,7 +56,7 @@ TEST(ReceiverLoopback, PlaysThroughLossAndJitterAndRejoinsARestartedTransmitter)
   relay_config.seed = 77;
   ImpairmentRelay relay(relay_config);
   ASSERT_EQ(relay.start(), ErrorCode::Ok);
-  const std::string recording = app_data.base() + "/heard.wav";
+  const std::string recording = app_data.tovik_path("heard.wav");
   PacedSink sink(std::make_unique<WavFileSink>(recording, WavSampleFormat::Float32, 480));
   ReceiverConfig config;
   config.id = "rx-loopback";

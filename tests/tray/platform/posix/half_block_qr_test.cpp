@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -80,7 +81,7 @@ TEST(HalfBlockQr, ZbarimgReadsAThousandCodesDrawnInHalfBlocksAndTheToolsPng) {
   const std::string tool = TOVIK_QR_RENDER, png = dir.path() + "/tool.png";
   ASSERT_EQ(std::system((tool + " 042517 '" + png + "' 4").c_str()), 0);
   EXPECT_NE(std::system((tool + " 12345 '" + dir.path() + "/bad.png' 2>/dev/null").c_str()), 0);
-  EXPECT_FALSE(test::file_exists(dir.path() + "/bad.png"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/bad.png"));
   const std::string seen = dir.path() + "/seen";
   EXPECT_GE(
       std::system(
