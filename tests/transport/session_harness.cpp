@@ -8,7 +8,7 @@ LoopbackPeer::LoopbackPeer() {
   UdpSocket::startup();
   socket_.open();
   socket_.bind(kIpv4Loopback, 0);
-  socket_.set_receive_timeout_ms(100);
+  socket_.set_receive_timeout_ms(50);
 }
 
 void LoopbackPeer::send(const std::string& bytes, std::uint16_t to_port) {
@@ -20,8 +20,7 @@ std::optional<std::string> LoopbackPeer::receive(
   auto deadline = std::chrono::steady_clock::now() + bound;
   char buffer[4096];
   while (std::chrono::steady_clock::now() < deadline) {
-    SocketAddress from;
-    int n = socket_.receive_from(buffer, sizeof buffer, &from);
+    int n = socket_.receive_from(buffer, sizeof buffer, nullptr);
     if (n <= 0) continue;
     std::string datagram(buffer, static_cast<std::size_t>(n));
     if (!accept || accept(datagram)) return datagram;
@@ -36,11 +35,6 @@ SessionTransport::StateCallback StateLog::callback() {
   };
 }
 
-std::vector<std::pair<tovik::ConnectionState, std::string>> StateLog::reports() const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return reports_;
-}
-
 bool StateLog::has(tovik::ConnectionState state, const std::string& detail) const {
   std::lock_guard<std::mutex> guard(mutex_);
   return std::find(reports_.begin(), reports_.end(), std::make_pair(state, detail)) !=
@@ -51,6 +45,18 @@ int StateLog::count(tovik::ConnectionState state) const {
   std::lock_guard<std::mutex> guard(mutex_);
   return static_cast<int>(std::count_if(reports_.begin(), reports_.end(),
                                         [state](const auto& r) { return r.first == state; }));
+}
+
+std::string StateLog::text() const {
+  static const char* const kNames[] = {"Disconnected",    "Searching", "Connecting",
+                                       "ApprovalPending", "Connected", "Reconnecting"};
+  std::lock_guard<std::mutex> guard(mutex_);
+  std::string text;
+  for (const auto& [state, detail] : reports_) {
+    text += (text.empty() ? "" : ",") + std::string(kNames[static_cast<int>(state)]);
+    if (!detail.empty()) text += ":" + detail;
+  }
+  return text;
 }
 
 TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sink,
@@ -70,22 +76,15 @@ std::uint16_t free_udp_port() {
   UdpSocket probe;
   probe.open();
   probe.bind(kIpv4Loopback, 0);
-  std::uint16_t port = probe.local_port();
-  probe.close();
-  return port;
+  return probe.local_port();
 }
 
-bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line) {
-  auto lines = log_lines(app_data, file);
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-bool log_has_line_starting(const AppDataScope& app_data, const std::string& file,
-                           const std::string& prefix) {
-  for (const std::string& line : log_lines(app_data, file)) {
-    if (line.rfind(prefix, 0) == 0) return true;
-  }
-  return false;
+bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line,
+                  bool prefix) {
+  const auto lines = log_lines(app_data, file);
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& each) {
+    return prefix ? each.rfind(line, 0) == 0 : each == line;
+  });
 }
 
 }  // namespace test

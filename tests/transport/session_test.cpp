@@ -1,0 +1,309 @@
+// Sessions timed by a fake clock: our transmitter over real UDP sockets on
+// 127.0.0.1 and against a hostile LAN datagram by datagram, and our receiver
+// against a scripted transmitter.
+#include <gtest/gtest.h>
+
+#include "session_harness.h"
+#include "support/fake_clock.h"
+
+using tovik::ConnectionState;
+
+namespace {
+
+// How long a check that nothing arrives watches.
+constexpr std::chrono::milliseconds kQuiet{150};
+const SocketAddress kPhone{0x0A4D0002, 40000};
+const SocketAddress kMallory{0x0A4D0003, 40001};
+const std::uint8_t kPayload[] = {0xAA, 0xBB, 0xCC};
+
+bool is_ping(const std::string& d) { return d.rfind("TOVIK_PING|", 0) == 0; }
+bool is_audio(const std::string& d) { return !d.empty() && d[0] == 0x01; }
+bool is_keepalive(const std::string& d) { return d == "K"; }
+bool is_hello(const std::string& d) { return d.rfind("TOVIK_HELLO|", 0) == 0; }
+
+AudioFrameHeader header(std::uint32_t sequence) {
+  AudioFrameHeader header;
+  header.sequence = sequence;
+  return header;
+}
+
+std::string frame(std::uint32_t sequence) {
+  const auto bytes = build_audio_frame(header(sequence), kPayload, sizeof kPayload);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// A transmitter that remembers "rx-known" and whose user refuses "rx-refused".
+class Session : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TransportConfig config = test::loopback_transmitter_config(sink_, &clock_);
+    config.remembered_receivers = {"rx-known"};
+    session_ = SessionTransport::create(config).object;
+    session_->set_state_callback(states_.callback());
+    session_->set_approval_callback([this](const std::string&, const std::string& id) {
+      ++approvals_;
+      return approve_ && id != "rx-refused";
+    });
+    session_->set_refusal_callback([this](const tovik::RefusedHello& r) {
+      note(std::to_string(static_cast<int>(r.reason)) + r.name + "@" + format_ipv4(r.source_ip));
+    });
+    session_->set_paired_callback(
+        [this](const std::string& id, const std::string& name) { note(id + "/" + name); });
+    session_->set_control_callback(
+        [this](tovik::CtrlType t, const unsigned char* p, std::size_t n) {
+          note(std::to_string(static_cast<int>(t)) + ":" +
+               std::string(reinterpret_cast<const char*>(p), n));
+        });
+  }
+  void note(const std::string& event) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    events_ += event + ",";
+  }
+  std::string events() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return std::exchange(events_, "");
+  }
+  // Datagram by datagram, as the listen loop hands them on.
+  void feed(const std::string& datagram, const SocketAddress& from) {
+    session_->handle_datagram(reinterpret_cast<const std::uint8_t*>(datagram.data()),
+                              datagram.size(), from);
+  }
+  void hello(const std::string& id, const std::string& code, const SocketAddress& from) {
+    feed(build_hello(id == "rx-known" ? "Phone" : "Eve", id, code), from);
+  }
+  std::string wrong_code() const {
+    std::string code = session_->pairing_code();
+    code[0] = code[0] == '9' ? '0' : static_cast<char>(code[0] + 1);
+    return code;
+  }
+  // Over the socket, once started.
+  bool connect(test::LoopbackPeer& peer, const std::string& name, const std::string& code) {
+    peer.send(build_hello(name, "rx-1", code), session_->audio_port());
+    return test::wait_until([&] { return states_.has(ConnectionState::Connected, name); });
+  }
+  ErrorCode send_frame(std::uint32_t sequence) {
+    return session_->send_audio_frame(header(sequence), kPayload, sizeof kPayload);
+  }
+  bool logged(const std::string& line) {
+    return test::wait_until([&] { return test::log_has_line(app_data_, "connection.log", line); });
+  }
+
+  test::AppDataScope app_data_;
+  test::LoopbackPeer sink_, phone_;
+  FakeClock clock_;
+  test::StateLog states_;
+  std::mutex mutex_;
+  std::string events_;
+  std::atomic<int> approvals_{0};
+  std::atomic<bool> approve_{true};
+  std::unique_ptr<SessionTransport> session_;
+};
+
+}  // namespace
+
+TEST_F(Session, PairsStreamsAnswersAndPingsEveryTwoSecondsUntilSilenceDropsThePeer) {
+  ASSERT_EQ(session_->start(), ErrorCode::Ok);
+  EXPECT_EQ(send_frame(0), ErrorCode::ConnectionLost);
+  const std::string code = session_->pairing_code();
+  ASSERT_TRUE(connect(phone_, "Phone", code));
+  EXPECT_EQ(states_.text(), "Searching,ApprovalPending:Phone,Connected:Phone");
+  ASSERT_TRUE(phone_.receive(is_ping));  // the first one goes out at once
+  EXPECT_EQ(send_frame(258), ErrorCode::Ok);
+  EXPECT_EQ(phone_.receive(is_audio), frame(258));
+  const std::string port = std::to_string(session_->audio_port());
+  const std::string phone = "127.0.0.1:" + std::to_string(phone_.port());
+  for (const std::string& line :
+       {"Audio socket bound to port " + port, "Transmitter listen loop started on port " + port,
+        "Received HELLO from " + phone + " \xE2\x80\x94 'Phone' (id=rx-1, code='" + code + "')",
+        "Connected to peer " + phone}) {
+    EXPECT_TRUE(logged(line)) << line;
+  }
+  phone_.send(std::string("\xC0\x01\x00\x04\x00\x01\xF4\x00", 8), session_->audio_port());
+  phone_.send(std::string("\xC0\x03\x00\x05\x01", 5), session_->audio_port());  // too short
+  phone_.send(std::string("\xC0\x07\x00\x00", 4), session_->audio_port());
+  phone_.send("TOVIK_PING|x y", session_->audio_port());
+  EXPECT_EQ(phone_.receive([](const std::string& d) { return !is_ping(d); }), "TOVIK_PONG|x y");
+  EXPECT_TRUE(logged("Received CTRL message type=1 payload_size=4"));
+  EXPECT_EQ(events(), std::string("rx-1/Phone,1:\x00\x01\xF4\x00,7:,", 21));
+  for (int period = 0; period < 2; ++period) {
+    clock_.advance_ms(1999);
+    EXPECT_FALSE(phone_.receive(is_ping, kQuiet)) << "PING before 2 s had passed";
+    clock_.advance_ms(1);
+    ASSERT_TRUE(phone_.receive(is_ping));
+  }
+  clock_.advance_ms(1001);
+  EXPECT_TRUE(logged("Connection timeout \xE2\x80\x94 no packets for 5001ms, disconnecting"));
+  EXPECT_EQ(states_.count(ConnectionState::Searching), 2);
+  // It comes back without the code, since it proved it, and is not asked again.
+  ASSERT_TRUE(connect(phone_, "Phone", ""));
+  EXPECT_EQ(approvals_, 1);
+}
+
+TEST_F(Session, AsksAgainAfterADenialButNotForAKnownIdWhoseNewAddressTakesTheStream) {
+  approve_ = false;
+  ASSERT_EQ(session_->start(), ErrorCode::Ok);
+  const std::string code = session_->pairing_code();
+  phone_.send(build_hello("Phone", "rx-1", code), session_->audio_port());
+  ASSERT_TRUE(logged("Connection denied for 'Phone'"));
+  EXPECT_EQ(session_->state(), ConnectionState::ApprovalPending);
+  EXPECT_EQ(send_frame(0), ErrorCode::ConnectionLost);
+  approve_ = true;
+  ASSERT_TRUE(connect(phone_, "Phone", code));
+  test::LoopbackPeer tablet;
+  ASSERT_TRUE(connect(tablet, "Renamed", code));
+  EXPECT_EQ(approvals_, 2);
+  EXPECT_EQ(send_frame(7), ErrorCode::Ok);
+  EXPECT_EQ(tablet.receive(is_audio), frame(7));
+  EXPECT_FALSE(phone_.receive(is_audio, kQuiet));
+}
+
+TEST_F(Session, WithoutApprovalDeniesStopsPromptlyStartsAgainAndHoldsItsPort) {
+  session_->set_approval_callback(nullptr);
+  ASSERT_EQ(session_->start(), ErrorCode::Ok);
+  phone_.send(build_hello("Phone", "rx-1", session_->pairing_code()), session_->audio_port());
+  ASSERT_TRUE(logged("Connection denied for 'Phone'"));
+  const auto before = std::chrono::steady_clock::now();
+  session_->stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+  session_->stop();
+  EXPECT_EQ(states_.text(), "Searching,Disconnected,Disconnected");
+  EXPECT_EQ(send_frame(0), ErrorCode::ConnectionLost);
+  ASSERT_EQ(session_->start(), ErrorCode::Ok);
+  TransportConfig second = test::loopback_transmitter_config(sink_);
+  second.audio_port = session_->audio_port();
+  EXPECT_EQ(SessionTransport::create(second).object->start(), ErrorCode::InternalError);
+  EXPECT_TRUE(logged("Failed to bind audio socket to port " + std::to_string(second.audio_port)));
+}
+
+TEST_F(Session, OnlyARememberedReceiverGetsInWithoutTheRightCode) {
+  hello("rx-stranger", "", kMallory);
+  hello("rx-x", wrong_code(), kMallory);
+  EXPECT_TRUE(logged("Connection denied for 'Eve'"));
+  EXPECT_TRUE(logged("Pairing code MISMATCH: got '" + wrong_code() + "' expected '" +
+                     session_->pairing_code() + "' \xE2\x80\x94 rejecting"));
+  hello("rx-known", wrong_code(), kPhone);  // an old code after our restart: no guess
+  hello("rx-known", "", kPhone);
+  hello("rx-new", session_->pairing_code(), kMallory);
+  hello("rx-refused", session_->pairing_code(), kMallory);
+  EXPECT_EQ(
+      states_.text(),
+      "Connected:Phone,Connected:Phone,ApprovalPending:Eve,Connected:Eve,ApprovalPending:Eve");
+  // Recorded under the id, at most once a minute.
+  EXPECT_EQ(events(), "0Eve@10.77.0.3,1Eve@10.77.0.3,rx-known/Phone,rx-new/Eve,");
+}
+
+TEST_F(Session, GuessesFromOneSourceAreCutOffWhileRememberedReceiversGetIn) {
+  for (int i = 0; i < 8; ++i) hello("rx-x", wrong_code(), kMallory);
+  std::string five_refusals;
+  for (int i = 0; i < 5; ++i) five_refusals += "1Eve@10.77.0.3,";
+  EXPECT_EQ(events(), five_refusals);
+  hello("rx-x", session_->pairing_code(), kMallory);  // ignored, right or not
+  hello("rx-known", "", kMallory);                    // even from the locked-out address
+  clock_.advance_ms(29999);
+  hello("rx-y", session_->pairing_code(), kMallory);
+  EXPECT_EQ(states_.text(), "Connected:Phone");
+  clock_.advance_ms(1);
+  hello("rx-y", session_->pairing_code(), kMallory);
+  EXPECT_EQ(states_.text(), "Connected:Phone,ApprovalPending:Eve,Connected:Eve");
+}
+
+TEST_F(Session, OnlyThePeerSteersTimesOrKeepsTheLinkAlive) {
+  hello("rx-known", "", kPhone);
+  const std::string pause("\xC0\x03\x00\x01\x01", 5);
+  for (const SocketAddress& from : {kMallory, SocketAddress{kPhone.ip, 40002}}) {
+    feed(pause, from);
+    feed("TOVIK_PONG|" + std::to_string(clock_.now_ms() - 30), from);
+  }
+  EXPECT_EQ(events(), "rx-known/Phone,");
+  EXPECT_EQ(session_->rtt_ms(), 40);
+  feed(pause, kPhone);
+  EXPECT_EQ(events(), "3:\x01,");
+  // The round-trip figure: smoothed, truncated, odd samples dropped.
+  const std::int64_t now = clock_.now_ms();
+  const std::pair<std::int64_t, int> pongs[] = {{now - 30, 30},    {now, 21},      {now + 1, 21},
+                                                {now - 5001, 21},  {now - 12, 18}, {now - 13, 16},
+                                                {now - 5000, 1511}};
+  for (const auto& [echo, rtt] : pongs) {
+    feed("TOVIK_PONG|" + std::to_string(echo), kPhone);
+    EXPECT_EQ(session_->rtt_ms(), rtt) << echo;
+  }
+  clock_.advance_ms(4000);
+  feed("K", kPhone);
+  clock_.advance_ms(5000);
+  feed("K", kMallory);  // a stranger's datagram does not hide the silence
+  EXPECT_EQ(session_->state(), ConnectionState::Connected);
+  clock_.advance_ms(1);
+  feed("K", kMallory);
+  EXPECT_EQ(session_->state(), ConnectionState::Searching);
+  EXPECT_TRUE(logged("Connection timeout \xE2\x80\x94 no packets for 5001ms, disconnecting"));
+  EXPECT_EQ(session_->rtt_ms(), 40);
+  // No time-out while the user is asked about another receiver.
+  hello("rx-known", "", kPhone);
+  hello("rx-refused", session_->pairing_code(), kMallory);
+  clock_.advance_ms(6000);
+  feed("K", kMallory);
+  EXPECT_EQ(session_->state(), ConnectionState::ApprovalPending);
+}
+
+// Our receiver hears an announcement, greets, keeps the link alive and
+// answers, driven by a scripted transmitter.
+TEST(ReceiverRole, GreetsWhatItFindsKeepsAliveEveryTenMsAndTimesOutAfterFiveSilentSeconds) {
+  test::AppDataScope app_data;
+  FakeClock clock;
+  test::LoopbackPeer tx;
+  test::StateLog states;
+  std::atomic<std::uint32_t> last_sequence{0};
+  TransportConfig config;
+  config.device_name = "Kitchen";
+  config.device_id = "rx-kitchen";
+  config.is_transmitter = false;
+  config.discovery.port = test::free_udp_port();
+  config.clock = &clock;
+  config.known_transmitters = {"tx-known"};
+  auto receiver = std::move(SessionTransport::create(config).object);
+  receiver->set_state_callback(states.callback());
+  receiver->set_code_to_present("123456");
+  receiver->set_frame_callback([&](const AudioFrameHeader& h, const unsigned char*, std::size_t) {
+    last_sequence = h.sequence;
+  });
+  EXPECT_EQ(receiver->connect_to("127.0.0.1", tx.port(), "Desk"), ErrorCode::ConnectionLost);
+  ASSERT_EQ(receiver->start(), ErrorCode::Ok);
+  EXPECT_EQ(receiver->send_hello(""), ErrorCode::ConnectionLost);  // no peer yet
+  EXPECT_EQ(receiver->connect_to("localhost", 1, "x"), ErrorCode::InvalidArgument);
+  const std::string announcement = "TOVIK|Desk|" + std::to_string(tx.port()) + "|tx-";
+  EXPECT_TRUE(test::wait_until([&] {  // until the listener is bound
+    tx.send(announcement + "new", config.discovery.port);
+    return tx.receive(is_hello, kQuiet) == "TOVIK_HELLO|Kitchen|rx-kitchen|123456";
+  }));
+  ASSERT_TRUE(test::wait_until([&] { return states.has(ConnectionState::Connected, "Desk"); }));
+  EXPECT_EQ(states.text(), "Searching,Connecting:Desk,Connected:Desk");
+  ASSERT_TRUE(tx.receive(is_keepalive));
+  for (int period = 0; period < 3; ++period) {
+    clock.advance_ms(9);
+    EXPECT_FALSE(tx.receive(is_keepalive, kQuiet)) << "keepalive before 10 ms";
+    clock.advance_ms(1);
+    ASSERT_TRUE(tx.receive(is_keepalive));
+  }
+  tx.send(announcement + "known", config.discovery.port);  // knows us: no code
+  EXPECT_EQ(tx.receive(is_hello), "TOVIK_HELLO|Kitchen|rx-kitchen");
+  tx.send(frame(77), receiver->audio_port());
+  tx.send("TOVIK_PING|5", receiver->audio_port());
+  EXPECT_TRUE(tx.receive([](const std::string& d) { return d == "TOVIK_PONG|5"; }));
+  EXPECT_EQ(last_sequence, 77u);
+  ASSERT_EQ(receiver->send_hello("654321"), ErrorCode::Ok);
+  EXPECT_EQ(tx.receive(is_hello), "TOVIK_HELLO|Kitchen|rx-kitchen|654321");
+  clock.advance_ms(5001);
+  const std::string port = std::to_string(tx.port());
+  for (const std::string& line :
+       {"Discovered transmitter 'Desk' at 127.0.0.1:" + port,
+        "Sent HELLO to 127.0.0.1:" + port + " (37 bytes)", std::string("Keepalive loop started"),
+        std::string("Receiver timeout \xE2\x80\x94 no packets for 5001ms")}) {
+    EXPECT_TRUE(test::wait_until([&] {
+      return test::log_has_line(app_data, "connection.log", line);
+    })) << line;
+  }
+  receiver->stop();
+  EXPECT_EQ(receiver->connect_to("127.0.0.1", tx.port(), "Desk"), ErrorCode::ConnectionLost);
+  EXPECT_TRUE(test::log_has_line(app_data, "connection.log", "Keepalive loop exited"));
+  EXPECT_TRUE(test::log_has_line(app_data, "connection.log", "Receiver listen loop exited"));
+}
