@@ -22,39 +22,34 @@ const std::uint8_t* bytes(const std::string& d) {
   return reinterpret_cast<const std::uint8_t*>(d.data());
 }
 
+std::string num(std::uint64_t value) { return std::to_string(value); }
+
 // What a role makes of a datagram: its kind and the fields its parser reads.
 std::string seen(const std::string& d, SessionRole role) {
-  switch (classify_datagram(bytes(d), d.size(), role)) {
-    case DatagramKind::Pong: {
-      const auto value = parse_pong(bytes(d), d.size());
-      return "pong " + (value ? std::to_string(*value) : "-");
-    }
+  const std::uint8_t* p = bytes(d);
+  HelloMessage h;
+  CtrlHeader c;
+  AudioFrameHeader a;
+  switch (classify_datagram(p, d.size(), role)) {
+    case DatagramKind::Pong:
+      return "pong " + (parse_pong(p, d.size()) ? std::to_string(*parse_pong(p, d.size())) : "-");
     case DatagramKind::Ping:
-      return "ping, answer " + build_pong(bytes(d), d.size());
-    case DatagramKind::Hello: {
-      HelloMessage h;
-      if (!parse_hello(bytes(d), d.size(), &h)) return "hello?";
+      return "ping, answer " + build_pong(p, d.size());
+    case DatagramKind::Hello:
+      parse_hello(p, d.size(), &h);
       return "hello " + h.name + "/" + h.id + "/" + h.code;
-    }
-    case DatagramKind::Ctrl: {
-      CtrlHeader h;
-      if (!parse_ctrl_header(bytes(d), d.size(), &h)) return "ctrl?";
-      return "ctrl " + std::to_string(static_cast<int>(h.type)) + " +" +
-             std::to_string(h.payload_size);
-    }
-    case DatagramKind::Audio: {
-      AudioFrameHeader h;
-      if (!parse_audio_header(bytes(d), d.size(), &h)) return "audio?";
-      return "audio " + std::to_string(h.flags) + " " + std::to_string(h.sequence) + " " +
-             std::to_string(h.timestamp) + " " + std::to_string(h.bitrate) + " +" +
-             std::to_string(h.payload_size);
-    }
+    case DatagramKind::Ctrl:
+      parse_ctrl_header(p, d.size(), &c);
+      return "ctrl " + num(static_cast<int>(c.type)) + " +" + num(c.payload_size);
+    case DatagramKind::Audio:
+      parse_audio_header(p, d.size(), &a);
+      return "audio " + num(a.flags) + " " + num(a.sequence) + " " + num(a.timestamp) + " " +
+             num(a.bitrate) + " +" + num(a.payload_size);
     case DatagramKind::Dropped:
       return "dropped";
-    case DatagramKind::Other:
+    default:
       return "other";
   }
-  return "?";
 }
 
 const char kGoldenAudio[] = "01 05 01 02 03 04 a0 b0 c0 d0 00 01 f4 00 00 03 aa bb cc";
