@@ -1,7 +1,6 @@
 // The paired-devices parse on arbitrary text, then merge, trim and format with
 // their invariants: the file we write reads back as the list we wrote.
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 #include "storage/paired_devices.h"
@@ -21,7 +20,7 @@ std::string describe(const std::vector<PairedDevice>& devices) {
 void check_round_trip(const std::vector<PairedDevice>& devices) {
   const std::vector<PairedDevice> again = parse_paired_devices(format_paired_devices(devices));
   // Fields are written as C strings, so a NUL cuts them; from then on it is stable.
-  check(describe(devices).find('\0') != std::string::npos || describe(again) == describe(devices));
+  check(describe(again) == describe(devices) || describe(devices).find('\0') != std::string::npos);
   check(format_paired_devices(parse_paired_devices(format_paired_devices(again))) ==
         format_paired_devices(again));
 }
@@ -34,10 +33,8 @@ void check_merge_and_trim(std::vector<PairedDevice> devices, const PairedDevice&
                                  [&](const PairedDevice& d) { return d.id == device.id; });
   merge_paired_device(devices, device);
   check(devices.size() == before + (known ? 0 : 1));
-  std::vector<PairedDevice> kept = devices;
+  std::vector<PairedDevice> kept = devices, expected = devices;
   trim_paired_devices(kept);
-  check(kept.size() == std::min(devices.size(), kMaxPairedDevices));
-  std::vector<PairedDevice> expected = devices;
   while (expected.size() > kMaxPairedDevices) {
     expected.erase(std::min_element(
         expected.begin(), expected.end(),
@@ -59,10 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_round_trip(devices);
   check_merge_and_trim(devices,
                        {"fuzz receiver", "fuzz receiver", static_cast<std::int64_t>(size)});
-  if (!devices.empty()) {
-    PairedDevice again = devices.back();
-    again.timestamp = std::numeric_limits<std::int64_t>::min();
-    check_merge_and_trim(devices, again);
-  }
+  if (!devices.empty()) check_merge_and_trim(devices, {devices.back().id, "", INT64_MIN});
   return 0;
 }

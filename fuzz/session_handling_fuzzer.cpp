@@ -3,18 +3,13 @@
 // bytes of an input pick its source (the peer, a stranger, the peer's host
 // on another port, or many forged hosts) and how far the clock moves, so the
 // pairing guard, the receiver memory and the peer checks are explored too.
+#include "support/fake_clock.h"
 #include "support/fuzz_support.h"
 #include "transport/session_transport.h"
 
 namespace {
 
-class FuzzClock : public Clock {
- public:
-  std::int64_t now_ns() const override { return ns; }
-  std::int64_t ns = 1000000000;
-};
-
-FuzzClock g_clock;
+FakeClock g_clock;
 SocketAddress g_from;
 
 std::unique_ptr<SessionTransport> create(bool transmitter) {
@@ -51,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static SessionTransport& receiver = *create(false).release();
   if (size < 2 || size > kSessionDatagramMax + 2) return 0;
   const std::uint8_t source = data[0];
-  g_clock.ns += std::int64_t{data[1]} * 250000000;  // up to about a minute per input
+  g_clock.advance_ms(std::int64_t{data[1]} * 250);  // up to about a minute per input
   const std::uint32_t peer_ip = transmitter.peer().ip;
   const SocketAddress sources[] = {transmitter.peer(),
                                    {0x7F000001u, 40000},

@@ -9,18 +9,18 @@
 TEST(GuessThrottle, FiveFailuresPerSourceThenLockoutsDoublingToAQuarterHourForgottenAfterAnHour) {
   GuessThrottle throttle;
   std::int64_t now = 0;
-  const struct {
-    std::int64_t quiet_before, lockout;
-  } rounds[] = {{0, 30000},  {0, 60000},  {0, 120000},       {0, 240000},     {0, 480000},
-                {0, 900000}, {0, 900000}, {3600000, 900000}, {3600001, 30000}};
-  for (const auto& round : rounds) {
-    now += round.quiet_before;
+  const std::pair<std::int64_t, std::int64_t> rounds[] = {
+      // quiet before, lockout
+      {0, 30000},  {0, 60000},  {0, 120000},       {0, 240000},     {0, 480000},
+      {0, 900000}, {0, 900000}, {3600000, 900000}, {3600001, 30000}};
+  for (const auto& [quiet, lockout] : rounds) {
+    now += quiet;
     for (int i = 0; i < 5; ++i) {
-      ASSERT_TRUE(throttle.allows(7, now)) << round.lockout << " " << i;
+      ASSERT_TRUE(throttle.allows(7, now)) << lockout << " " << i;
       throttle.failed(7, now);
     }
-    EXPECT_FALSE(throttle.allows(7, now + round.lockout - 1)) << round.lockout;
-    now += round.lockout;
+    EXPECT_FALSE(throttle.allows(7, now + lockout - 1)) << lockout;
+    now += lockout;
   }
   throttle.succeeded(7);  // the right code forgives
   for (int i = 0; i < 4; ++i) throttle.failed(7, now);
@@ -53,13 +53,15 @@ TEST(ReceiverMemory, KeepsTheTenLatestFitIdsAndRecordsAtMostOnceAMinute) {
   EXPECT_TRUE(memory.remember("rx-new", 60000));  // forgets rx-2, seen least recently
   EXPECT_FALSE(memory.contains("rx-2"));
   EXPECT_TRUE(memory.contains("rx-3"));
-  for (const std::string& id : {std::string("rx-0123456789abcdef"), std::string(64, 'x')}) {
-    EXPECT_TRUE(can_remember_receiver(id, "Kitchen")) << id;
-  }
-  for (const std::string& id : std::vector<std::string>{"", "Kitchen", "a}b", "caf\xC3\xA9",
-                                                        std::string(65, 'x'), "rx-tovik-receive"}) {
-    EXPECT_FALSE(can_remember_receiver(id, "Kitchen")) << id;
-  }
+  const std::pair<std::string, bool> ids[] = {{"rx-0123456789abcdef", true},
+                                              {std::string(64, 'x'), true},
+                                              {std::string(65, 'x'), false},
+                                              {"", false},
+                                              {"Kitchen", false},
+                                              {"a}b", false},
+                                              {"caf\xC3\xA9", false},
+                                              {"rx-tovik-receive", false}};
+  for (const auto& [id, fit] : ids) EXPECT_EQ(can_remember_receiver(id, "Kitchen"), fit) << id;
 }
 
 TEST(ReceiverMemory, NamesAreCleanedAndCutTo64BytesBetweenCharacters) {

@@ -63,34 +63,24 @@ TEST(PacketCodec, EachRoleClassifiesAndParsesDatagramsAsTheWireSays) {
       {"TOVIK_HELLO|Phone|abc", "hello Phone/abc/", "dropped"},
       {"TOVIK_HELLO|Phone|abc|123456", "hello Phone/abc/123456", "dropped"},
       {"TOVIK_HELLO|Phone|abc|12|34", "hello Phone/abc/12|34", "dropped"},
-      {"TOVIK_HELLO|My|Phone|dev-1", "hello My/Phone/dev-1", "dropped"},
-      {"TOVIK_HELLO|Phone|", "hello Phone//", "dropped"},
       {"TOVIK_HELLO||", "hello //", "other"},
       {std::string("TOVIK_HELLO|a\0b|c", 17), std::string("hello a\0b/c/", 12), "dropped"},
       {"TOVIK_HELLO|Phone", "other", "dropped"},
       {"TOVIK_HELLO|", "other", "other"},
       {"TOVIK_HELLO\\Phone|abc", "other", "dropped"},
-      {"tovik_hello|Phone|abc", "other", "dropped"},
-      {"", "other", "other"},
       {"TOVIK_PONG|987", "pong 987", "pong 987"},
       {"TOVIK_PONG| 42abc", "pong 42", "pong 42"},
-      {"TOVIK_PONG|\t-7", "pong -7", "pong -7"},
-      {"TOVIK_PONG|+5", "pong 5", "pong 5"},
       {"TOVIK_PONG|9223372036854775807", "pong 9223372036854775807", "pong 9223372036854775807"},
       {"TOVIK_PONG|-9223372036854775808", "pong -9223372036854775808", "pong -9223372036854775808"},
       {"TOVIK_PONG|9223372036854775808", "pong -", "pong -"},
       {"TOVIK_PONG|-9223372036854775809", "pong -", "pong -"},
-      {"TOVIK_PONG|-", "pong -", "pong -"},
       {"TOVIK_PONG|", "other", "other"},
       {"TOVIK_PING|x y", "ping, answer TOVIK_PONG|x y", "ping, answer TOVIK_PONG|x y"},
-      {std::string("TOVIK_PING|1\0002", 14), std::string("ping, answer TOVIK_PONG|1\0002", 27),
-       std::string("ping, answer TOVIK_PONG|1\0002", 27)},
       {"TOVIK_PING|", "other", "other"},
       {"K", "other", "other"},
       {hex("c0 03 00 01 01"), "ctrl 3 +1", "ctrl 3 +1"},
       {hex("c0 01 00 08"), "ctrl 1 +8", "ctrl 1 +8"},  // a bare header passes whatever it declares
       {hex("c0 03 00 05 01"), "dropped", "dropped"},
-      {hex("c0 01 00"), "other", "other"},
       {hex("c1 01 00 00"), "other", "other"},
       {hex("c0 00 00 64") + std::string(16, '\0'), "dropped", "dropped"},
       {hex(kGoldenAudio), "other", "audio 5 16909060 2695938256 128000 +3"},
@@ -117,12 +107,9 @@ TEST(PacketCodec, BuildersWriteTheGoldenBytes) {
   std::uint8_t out[19];
   ASSERT_EQ(write_audio_frame(header, payload, 3, out, sizeof out), 19u);
   EXPECT_EQ(write_audio_frame(header, payload, 3, out, 18), 0u);
-  const auto zeros = build_audio_frame(AudioFrameHeader{}, nullptr, 4);
   const std::pair<std::string, std::string> cases[] = {
       {std::string(frame.begin(), frame.end()), hex(kGoldenAudio)},
       {std::string(out, out + 19), hex(kGoldenAudio)},
-      {std::string(zeros.begin(), zeros.end()),
-       hex("01 00") + std::string(12, '\0') + hex("00 04") + std::string(4, '\0')},
       {build_hello("Phone", "abc", ""), "TOVIK_HELLO|Phone|abc"},
       {build_hello("Phone", "abc", "042917"), "TOVIK_HELLO|Phone|abc|042917"},
       {build_ping(-42), "TOVIK_PING|-42"},
@@ -139,9 +126,6 @@ TEST(PairingCode, DigitsComeFromTheHighWordAndLowWordsBelowSixAreRedrawn) {
   // Low words 0, 4, 0 and 2 are redrawn; 0xE6666667 gives low word 6, the smallest kept.
   EXPECT_EQ(draw_pairing_code([&] { return words.at(next++); }), "900291");
   EXPECT_EQ(next, words.size());
-  for (int i = 0; i < 20; ++i) {
-    const std::string code = draw_pairing_code();
-    EXPECT_EQ(code.find_first_not_of("0123456789"), std::string::npos);
-    EXPECT_EQ(code.size(), 6u);
-  }
+  const std::string code = draw_pairing_code();
+  EXPECT_TRUE(code.size() == 6 && code.find_first_not_of("0123456789") == std::string::npos);
 }

@@ -22,7 +22,7 @@ std::optional<std::string> LoopbackPeer::receive(
   while (std::chrono::steady_clock::now() < deadline) {
     int n = socket_.receive_from(buffer, sizeof buffer, nullptr);
     if (n <= 0) continue;
-    std::string datagram(buffer, static_cast<std::size_t>(n));
+    const std::string datagram(buffer, static_cast<std::size_t>(n));
     if (!accept || accept(datagram)) return datagram;
   }
   return std::nullopt;
@@ -79,12 +79,9 @@ std::uint16_t free_udp_port() {
   return probe.local_port();
 }
 
-bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line,
-                  bool prefix) {
+bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line) {
   const auto lines = log_lines(app_data, file);
-  return std::any_of(lines.begin(), lines.end(), [&](const std::string& each) {
-    return prefix ? each.rfind(line, 0) == 0 : each == line;
-  });
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 }  // namespace test

@@ -52,9 +52,7 @@ TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sin
 // A UDP port that was free a moment ago.
 std::uint16_t free_udp_port();
 
-// Whether a log in the Tovik folder has this line (or, with prefix, one that
-// begins so).
-bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line,
-                  bool prefix = false);
+// Whether a log in the Tovik folder has this line.
+bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line);
 
 }  // namespace test
