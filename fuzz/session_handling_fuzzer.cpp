@@ -23,8 +23,7 @@ std::unique_ptr<SessionTransport> create(bool transmitter) {
   session->set_approval_callback([](const std::string&, const std::string&) { return true; });
   session->set_control_callback([=](tovik::CtrlType, const unsigned char* p, std::size_t n) {
     // Only the connected peer may steer a transmitter's stream.
-    const SocketAddress peer = self->peer();
-    check(!transmitter || (peer.ip == g_from.ip && peer.port == g_from.port));
+    check(!transmitter || (self->peer().ip == g_from.ip && self->peer().port == g_from.port));
     volatile unsigned char sink = 0;
     for (std::size_t i = 0; i < n; ++i) sink = sink ^ p[i];
   });

@@ -13,10 +13,6 @@ inline std::string as_text(const std::uint8_t* data, std::size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);
 }
 
-inline const std::uint8_t* as_bytes(const std::string& text) {
-  return reinterpret_cast<const std::uint8_t*>(text.data());
-}
-
 // Points the storage base at a folder that does not exist, so fuzzed code
 // never writes logs or files into the real user's folders.
 inline void fuzz_without_logs() { setenv("APPDATA", "/nonexistent/tovik-fuzz", 1); }

@@ -30,13 +30,10 @@ class Discovery : public ::testing::Test {
       return std::count(text.begin(), text.end(), '\n') >= lines;
     });
   }
+  // Announcements go to a loopback port, never to the broadcast address.
   static std::unique_ptr<ServiceDiscovery> create(std::uint16_t port,
                                                   const Clock* clock = nullptr) {
-    DiscoveryConfig config;
-    config.port = port;
-    config.broadcast_ip = kIpv4Loopback;
-    config.clock = clock;
-    return std::move(ServiceDiscovery::create(config).object);
+    return std::move(ServiceDiscovery::create({port, kIpv4Loopback, clock}).object);
   }
 
   test::AppDataScope app_data_;
@@ -62,16 +59,12 @@ TEST_F(Discovery, BroadcasterAnnouncesEveryTwoSecondsAndLogsTheFirstThreeThenEve
   const auto start = steady_clock::now();
   broadcaster->stop();
   EXPECT_LT(steady_clock::now() - start, std::chrono::seconds(1));
-  ASSERT_EQ(broadcaster->start_broadcasting("", 0, ""), ErrorCode::Ok);
-  EXPECT_EQ(sink.receive(), "TOVIK||0|");
-  broadcaster->stop();
   const std::string port = std::to_string(sink.port());
   std::string expected = "broadcast_loop started: msg='TOVIK|Tovik PC|19483|id-1' port=" + port;
   for (const char* count : {"1", "2", "3", "30", "60"}) {
     expected += std::string("\nbroadcast sent #") + count + " (bytes=25)";
   }
-  expected += "\nbroadcast_loop started: msg='TOVIK||0|' port=" + port;
-  EXPECT_EQ(log("broadcast"), expected + "\nbroadcast sent #1 (bytes=9)\n");
+  EXPECT_EQ(log("broadcast"), expected + "\n");
 }
 
 TEST_F(Discovery, ListenerReportsEachNewIdOnceAndRemembersTheLatest32) {
@@ -137,15 +130,10 @@ TEST_F(Discovery, ListenerReportsEachNewIdOnceAndRemembersTheLatest32) {
 
 #ifndef _WIN32  // Winsock lets SO_REUSEADDR take over a port bound without it
 TEST_F(Discovery, ListenerBindFailureIsLogged) {
-  UdpSocket holder;
-  ASSERT_TRUE(holder.open());
-  ASSERT_TRUE(holder.bind(kIpv4Any, 0));
+  UdpSocket holder;  // without address reuse: the port is held
+  ASSERT_TRUE(holder.open() && holder.bind(kIpv4Any, 0));
   auto listener = create(holder.local_port());
   ASSERT_EQ(listener->start_listening(), ErrorCode::Ok);
-  const std::string line =
-      "listen_loop: bind FAILED on port " + std::to_string(holder.local_port());
-  ASSERT_TRUE(wait_log(line));
-  listener->stop();
-  EXPECT_EQ(listener->listening_port(), 0);
+  EXPECT_TRUE(wait_log("listen_loop: bind FAILED on port " + std::to_string(holder.local_port())));
 }
 #endif

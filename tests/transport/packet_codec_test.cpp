@@ -96,12 +96,8 @@ TEST(PacketCodec, EachRoleClassifiesAndParsesDatagramsAsTheWireSays) {
 }
 
 TEST(PacketCodec, BuildersWriteTheGoldenBytes) {
-  AudioFrameHeader header;
-  header.flags = 5;
-  header.sequence = 0x01020304;
-  header.timestamp = 0xA0B0C0D0;
-  header.bitrate = 128000;
-  header.payload_size = 999;  // the wire field comes from the size argument
+  // The wire's payload size comes from the size argument, not the header.
+  const AudioFrameHeader header{1, 5, 0x01020304, 0xA0B0C0D0, 128000, 999};
   const std::uint8_t payload[] = {0xAA, 0xBB, 0xCC};
   const std::vector<std::uint8_t> frame = build_audio_frame(header, payload, 3);
   std::uint8_t out[19];

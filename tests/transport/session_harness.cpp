@@ -71,14 +71,6 @@ TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sin
   return config;
 }
 
-std::uint16_t free_udp_port() {
-  UdpSocket::startup();
-  UdpSocket probe;
-  probe.open();
-  probe.bind(kIpv4Loopback, 0);
-  return probe.local_port();
-}
-
 bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line) {
   const auto lines = log_lines(app_data, file);
   return std::find(lines.begin(), lines.end(), line) != lines.end();

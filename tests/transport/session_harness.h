@@ -49,9 +49,6 @@ class StateLog {
 TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sink,
                                             const Clock* clock = nullptr);
 
-// A UDP port that was free a moment ago.
-std::uint16_t free_udp_port();
-
 // Whether a log in the Tovik folder has this line.
 bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line);
 

@@ -21,14 +21,8 @@ bool is_audio(const std::string& d) { return !d.empty() && d[0] == 0x01; }
 bool is_keepalive(const std::string& d) { return d == "K"; }
 bool is_hello(const std::string& d) { return d.rfind("TOVIK_HELLO|", 0) == 0; }
 
-AudioFrameHeader header(std::uint32_t sequence) {
-  AudioFrameHeader header;
-  header.sequence = sequence;
-  return header;
-}
-
 std::string frame(std::uint32_t sequence) {
-  const auto bytes = build_audio_frame(header(sequence), kPayload, sizeof kPayload);
+  const auto bytes = build_audio_frame({1, 0, sequence, 0, 0, 0}, kPayload, sizeof kPayload);
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -77,7 +71,7 @@ class Session : public ::testing::Test {
     return test::wait_until([&] { return states_.has(ConnectionState::Connected, name); });
   }
   ErrorCode send_frame(std::uint32_t sequence) {
-    return session_->send_audio_frame(header(sequence), kPayload, sizeof kPayload);
+    return session_->send_audio_frame({1, 0, sequence, 0, 0, 0}, kPayload, sizeof kPayload);
   }
   bool logged(const std::string& line) {
     return test::wait_until([&] { return test::log_has_line(app_data_, "connection.log", line); });
@@ -112,7 +106,6 @@ TEST_F(Session, PairsStreamsAnswersAndPingsEveryTwoSecondsUntilSilenceDropsThePe
     EXPECT_TRUE(logged(line)) << line;
   }
   phone_.send(std::string("\xC0\x01\x00\x04\x00\x01\xF4\x00", 8), session_->audio_port());
-  phone_.send(std::string("\xC0\x03\x00\x05\x01", 5), session_->audio_port());  // too short
   phone_.send(std::string("\xC0\x07\x00\x00", 4), session_->audio_port());
   phone_.send("TOVIK_PING|x y", session_->audio_port());
   EXPECT_EQ(phone_.receive([](const std::string& d) { return !is_ping(d); }), "TOVIK_PONG|x y");
@@ -145,8 +138,7 @@ TEST_F(Session, WithoutApprovalDeniesStopsPromptlyStartsAgainAndHoldsItsPort) {
   const auto before = std::chrono::steady_clock::now();
   session_->stop();
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
-  session_->stop();
-  EXPECT_EQ(states_.text(), "Searching,Disconnected,Disconnected");
+  EXPECT_EQ(states_.text(), "Searching,Disconnected");
   EXPECT_EQ(send_frame(0), ErrorCode::ConnectionLost);
   ASSERT_EQ(session_->start(), ErrorCode::Ok);
   TransportConfig second = test::loopback_transmitter_config(sink_);
@@ -228,11 +220,8 @@ TEST_F(Session, OnlyThePeerSteersTimesOrKeepsTheLinkAlive) {
 // answers, driven by a scripted transmitter.
 TEST_F(Session, ReceiverGreetsWhatItFindsKeepsAliveEveryTenMsAndTimesOutAfterFiveSilentSeconds) {
   test::LoopbackPeer tx;
-  TransportConfig config;
-  config.device_name = "Kitchen";
-  config.device_id = "rx-kitchen";
-  config.is_transmitter = false;
-  config.discovery.port = test::free_udp_port();
+  TransportConfig config{"Kitchen", "rx-kitchen", /*is_transmitter=*/false};
+  config.discovery = {test::LoopbackPeer().port(), kIpv4Loopback};  // a port free a moment ago
   config.clock = &clock_;
   config.known_transmitters = {"tx-known"};
   auto receiver = std::move(SessionTransport::create(config).object);
