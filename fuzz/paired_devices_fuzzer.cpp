@@ -48,11 +48,8 @@ void check_merge_and_trim(std::vector<PairedDevice> devices, const PairedDevice&
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<PairedDevice> devices = parse_paired_devices(as_text(data, size));
-  for (const PairedDevice& d : devices) {
-    check(!d.id.empty());
-    for (const std::string& field : {d.id, d.name})
-      check(field.find_first_of("\"}") == std::string::npos);
-  }
+  // Entries without an id are never read; a field with " or } would not read back.
+  for (const PairedDevice& d : devices) check(!d.id.empty());
   check_round_trip(devices);
   check_merge_and_trim(devices,
                        {"fuzz receiver", "fuzz receiver", static_cast<std::int64_t>(size)});

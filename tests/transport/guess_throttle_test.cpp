@@ -53,15 +53,11 @@ TEST(ReceiverMemory, KeepsTheTenLatestFitIdsAndRecordsAtMostOnceAMinute) {
   EXPECT_TRUE(memory.remember("rx-new", 60000));  // forgets rx-2, seen least recently
   EXPECT_FALSE(memory.contains("rx-2"));
   EXPECT_TRUE(memory.contains("rx-3"));
-  const std::pair<std::string, bool> ids[] = {{"rx-0123456789abcdef", true},
-                                              {std::string(64, 'x'), true},
-                                              {std::string(65, 'x'), false},
-                                              {"", false},
-                                              {"Kitchen", false},
-                                              {"a}b", false},
-                                              {"caf\xC3\xA9", false},
-                                              {"rx-tovik-receive", false}};
-  for (const auto& [id, fit] : ids) EXPECT_EQ(can_remember_receiver(id, "Kitchen"), fit) << id;
+  EXPECT_TRUE(can_remember_receiver(std::string(64, 'x'), "Kitchen"));
+  for (const std::string& id : std::vector<std::string>{"", "Kitchen", "a}b", "caf\xC3\xA9",
+                                                        std::string(65, 'x'), "rx-tovik-receive"}) {
+    EXPECT_FALSE(can_remember_receiver(id, "Kitchen")) << id;
+  }
 }
 
 TEST(ReceiverMemory, NamesAreCleanedAndCutTo64BytesBetweenCharacters) {

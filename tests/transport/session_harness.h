@@ -19,7 +19,6 @@ class LoopbackPeer {
  public:
   LoopbackPeer();
   std::uint16_t port() const { return socket_.local_port(); }
-  SocketAddress address() const { return {kIpv4Loopback, port()}; }
   void send(const std::string& bytes, std::uint16_t to_port);
   // Next datagram within the bound, skipping those the filter rejects.
   std::optional<std::string> receive(

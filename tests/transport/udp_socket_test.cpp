@@ -7,7 +7,6 @@
 TEST(Ipv4Text, FormatsAndParsesOnlyStrictDottedDecimal) {
   EXPECT_EQ(format_ipv4(0x0A4D0001u), "10.77.0.1");
   EXPECT_EQ(parse_ipv4("10.77.0.2"), 0x0A4D0002u);
-  EXPECT_EQ(parse_ipv4("255.255.255.255"), kIpv4Broadcast);
   for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.4 ", " 1.2.3.4", "1..2.3",
                           "01.2.3.4", "1.2.3.-4", "a.b.c.d", "1.2.3.1000", "1.2.3."}) {
     EXPECT_FALSE(parse_ipv4(bad).has_value()) << bad;
