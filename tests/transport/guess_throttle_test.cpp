@@ -22,9 +22,10 @@ TEST(GuessThrottle, FiveFailuresPerSourceThenLockoutsDoublingToAQuarterHourForgo
     EXPECT_FALSE(throttle.allows(7, now + lockout - 1)) << lockout;
     now += lockout;
   }
-  throttle.succeeded(7);  // the right code forgives
-  for (int i = 0; i < 4; ++i) throttle.failed(7, now);
   EXPECT_TRUE(throttle.allows(7, now));
+  throttle.succeeded(7);  // the right code forgives: the next lockout is the first again
+  for (int i = 0; i < 5; ++i) throttle.failed(7, now);
+  EXPECT_TRUE(throttle.allows(7, now + 30000));
 }
 
 // Forged source addresses buy nothing: all sources together get ten

@@ -78,7 +78,7 @@ TEST(PacketCodec, EachRoleClassifiesAndParsesDatagramsAsTheWireSays) {
       {"K", "other", "other"},
       {hex("c0 03 00 01 01"), "ctrl 3 +1", "ctrl 3 +1"},
       {hex("c0 01 00 08"), "ctrl 1 +8", "ctrl 1 +8"},  // a bare header passes whatever it declares
-      {hex("c0 03 00 05 01"), "dropped", "dropped"},
+      {hex("c0 03 00 02 01"), "dropped", "dropped"},
       {hex("c1 01 00 00"), "other", "other"},
       {hex("c0 00 00 64") + std::string(16, '\0'), "dropped", "dropped"},
       {hex(kGoldenAudio), "other", "audio 5 16909060 2695938256 128000 +3"},

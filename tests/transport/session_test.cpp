@@ -121,7 +121,9 @@ TEST_F(Session, PairsStreamsAnswersAndPingsEveryTwoSecondsUntilSilenceDropsThePe
   EXPECT_TRUE(logged("Connection timeout \xE2\x80\x94 no packets for 5001ms, disconnecting"));
   // It comes back without the code, since it proved it, and is not asked
   // again; its new address gets the stream.
-  test::LoopbackPeer tablet;
+  test::LoopbackPeer tablet;  // a PING is answered to whoever sent it
+  tablet.send("TOVIK_PING|t", session_->audio_port());
+  EXPECT_EQ(tablet.receive(), "TOVIK_PONG|t");
   ASSERT_TRUE(connect(tablet, "Tablet", ""));
   EXPECT_EQ(send_frame(7), ErrorCode::Ok);
   EXPECT_EQ(tablet.receive(is_audio), frame(7));
