@@ -3,68 +3,47 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 
 namespace {
-
-AnnouncementParse parse(const std::string& text, Announcement* out) {
-  return parse_announcement(text.data(), text.size(), out);
-}
 
 // The parsed fields, or a marker naming why the text was refused.
 std::string fields(const std::string& text) {
   Announcement a;
-  switch (parse(text, &a)) {
+  switch (parse_announcement(text.data(), text.size(), &a)) {
     case AnnouncementParse::NotTovik:
       return "<not tovik>";
     case AnnouncementParse::Malformed:
       return "<malformed>";
-    case AnnouncementParse::Ok:
-      break;
+    default:
+      return a.name + "/" + std::to_string(a.port) + "/" + a.id;
   }
-  return a.name + "/" + std::to_string(a.port) + "/" + a.id;
 }
 
-TEST(Announcement, BuildLaysOutPrefixNamePortAndIdAndParsingRoundTrips) {
+}  // namespace
+
+TEST(Announcement, IsPrefixNamePortAndIdAndParsesLikeTheFirstTwoSeparatorsAndStrtolSay) {
   EXPECT_EQ(build_announcement("Tovik PC", 19483, "0123abcd"), "TOVIK|Tovik PC|19483|0123abcd");
   EXPECT_EQ(build_announcement("", 0, ""), "TOVIK||0|");
-  EXPECT_EQ(build_announcement("a|b", 65535, "c"), "TOVIK|a|b|65535|c");
-  const std::string id("i\0d", 3);
-  Announcement a;
-  ASSERT_EQ(parse(build_announcement("Küche", 19483, id), &a), AnnouncementParse::Ok);
-  EXPECT_EQ(std::make_tuple(a.name, a.port, a.id), std::make_tuple("Küche", 19483, id));
-}
-
-TEST(Announcement, ParseSplitsAtTheFirstTwoSeparatorsAndReadsThePortLikeStrtol) {
   const std::pair<std::string, const char*> cases[] = {
       {"TOVIK|Living Room|19483|abc", "Living Room/19483/abc"},
+      {"TOVIK|Küche|1|i d", "Küche/1/i d"},
       {"TOVIK||19483|", "/19483/"},
       {"TOVIK|x|1|id|with|bars", "x/1/id|with|bars"},
       {"TOVIK|a|b|19483|c", "<malformed>"},  // a name with the separator shifts the port
-      {"TOVIK|a|7|19483|c", "a/7/19483|c"},
-      {"TOVIK|x", "<malformed>"},
       {"TOVIK|x|19483", "<malformed>"},
-      {"TOVIK|", "<malformed>"},
       {"TOVIK|x||id", "<malformed>"},
-      {"TOVIK|x|-|id", "<malformed>"},
-      {"TOVIK|x| |id", "<malformed>"},
       {"", "<not tovik>"},
-      {"TOVIK", "<not tovik>"},
       {"tovik|x|1|y", "<not tovik>"},
       {"TOVIKx|1|y", "<not tovik>"},
-      {std::string("HELLO\0\x01", 7), "<not tovik>"},
       // The port: a 32-bit strtol, cut to 16 bits.
       {"TOVIK|x|19483abc|id", "x/19483/id"},
       {"TOVIK|x|\t\n\v\f\r+5|id", "x/5/id"},
       {"TOVIK|x|65536|id", "x/0/id"},
       {"TOVIK|x|-1|id", "x/65535/id"},
-      {"TOVIK|x|00019483|id", "x/19483/id"},
       {"TOVIK|x|2147483647|id", "x/65535/id"},
       {"TOVIK|x|-2147483648|id", "x/0/id"},
       {"TOVIK|x|2147483648|id", "<malformed>"},
       {"TOVIK|x|-2147483649|id", "<malformed>"},
-      {"TOVIK|x|+-5|id", "<malformed>"},
-      {"TOVIK|x|5 6|id", "x/5/id"},
       {std::string("TOVIK|x|7\0"
                    "8|id",
                    14),
@@ -72,5 +51,3 @@ TEST(Announcement, ParseSplitsAtTheFirstTwoSeparatorsAndReadsThePortLikeStrtol) 
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(fields(text), expected) << text;
 }
-
-}  // namespace

@@ -4,191 +4,122 @@
 
 #include <cstdint>
 #include <string>
-#include <tuple>
-#include <vector>
+
+#include "transport/pairing_code.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-std::optional<HelloMessage> hello(const std::string& text) {
-  Bytes data = bytes(text);
-  HelloMessage out;
-  if (!parse_hello(data.data(), data.size(), &out)) return std::nullopt;
+// "01 0a ff" as bytes.
+std::string hex(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 3) {
+    out += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+  }
   return out;
 }
 
-DatagramKind kind(const Bytes& data, SessionRole role) {
-  return classify_datagram(data.data(), data.size(), role);
+const std::uint8_t* bytes(const std::string& d) {
+  return reinterpret_cast<const std::uint8_t*>(d.data());
 }
 
-std::optional<std::int64_t> pong(const std::string& text) {
-  Bytes data = bytes(text);
-  return parse_pong(data.data(), data.size());
+std::string num(std::uint64_t value) { return std::to_string(value); }
+
+// What a role makes of a datagram: its kind and the fields its parser reads.
+std::string seen(const std::string& d, SessionRole role) {
+  const std::uint8_t* p = bytes(d);
+  HelloMessage h;
+  CtrlHeader c;
+  AudioFrameHeader a;
+  switch (classify_datagram(p, d.size(), role)) {
+    case DatagramKind::Pong:
+      return "pong " + (parse_pong(p, d.size()) ? std::to_string(*parse_pong(p, d.size())) : "-");
+    case DatagramKind::Ping:
+      return "ping, answer " + build_pong(p, d.size());
+    case DatagramKind::Hello:
+      parse_hello(p, d.size(), &h);
+      return "hello " + h.name + "/" + h.id + "/" + h.code;
+    case DatagramKind::Ctrl:
+      parse_ctrl_header(p, d.size(), &c);
+      return "ctrl " + num(static_cast<int>(c.type)) + " +" + num(c.payload_size);
+    case DatagramKind::Audio:
+      parse_audio_header(p, d.size(), &a);
+      return "audio " + num(a.flags) + " " + num(a.sequence) + " " + num(a.timestamp) + " " +
+             num(a.bitrate) + " +" + num(a.payload_size);
+    case DatagramKind::Dropped:
+      return "dropped";
+    default:
+      return "other";
+  }
 }
+
+const char kGoldenAudio[] = "01 05 01 02 03 04 a0 b0 c0 d0 00 01 f4 00 00 03 aa bb cc";
 
 }  // namespace
 
-TEST(Hello, SplitsAtTheFirstTwoSeparatorsAndRejectsOthers) {
+TEST(PacketCodec, EachRoleClassifiesAndParsesDatagramsAsTheWireSays) {
   const struct {
-    std::string text;
-    bool ok;
-    std::string name, id, code;
+    std::string datagram, transmitter, receiver;
   } cases[] = {
-      {"TOVIK_HELLO|Phone|abc", true, "Phone", "abc", ""},
-      {"TOVIK_HELLO|Phone|abc|123456", true, "Phone", "abc", "123456"},
-      {"TOVIK_HELLO|Phone|abc|12|34", true, "Phone", "abc", "12|34"},
-      {"TOVIK_HELLO|My|Phone|dev-1", true, "My", "Phone", "dev-1"},
-      {"TOVIK_HELLO|Phone|", true, "Phone", "", ""},
-      {"TOVIK_HELLO||", true, "", "", ""},
-      {std::string("TOVIK_HELLO|a\0b|c", 17), true, std::string("a\0b", 3), "c", ""},
-      {"TOVIK_HELLO|", false, "", "", ""},
-      {"TOVIK_HELLO|Phone", false, "", "", ""},
-      {"TOVIK_HELLO", false, "", "", ""},
-      {"", false, "", "", ""},
+      {"TOVIK_HELLO|Phone|abc", "hello Phone/abc/", "dropped"},
+      {"TOVIK_HELLO|Phone|abc|123456", "hello Phone/abc/123456", "dropped"},
+      {"TOVIK_HELLO|Phone|abc|12|34", "hello Phone/abc/12|34", "dropped"},
+      {"TOVIK_HELLO||", "hello //", "other"},
+      {std::string("TOVIK_HELLO|a\0b|c", 17), std::string("hello a\0b/c/", 12), "dropped"},
+      {"TOVIK_HELLO|", "other", "other"},
+      {"TOVIK_HELLO\\Phone|abc", "other", "dropped"},
+      {"TOVIK_PONG|987", "pong 987", "pong 987"},
+      {"TOVIK_PONG| 42abc", "pong 42", "pong 42"},
+      {"TOVIK_PONG|9223372036854775807", "pong 9223372036854775807", "pong 9223372036854775807"},
+      {"TOVIK_PONG|-9223372036854775808", "pong -9223372036854775808", "pong -9223372036854775808"},
+      {"TOVIK_PONG|9223372036854775808", "pong -", "pong -"},
+      {"TOVIK_PONG|", "other", "other"},
+      {"TOVIK_PING|x y", "ping, answer TOVIK_PONG|x y", "ping, answer TOVIK_PONG|x y"},
+      {"TOVIK_PING|", "other", "other"},
+      {"K", "other", "other"},
+      {hex("c0 03 00 01 01"), "ctrl 3 +1", "ctrl 3 +1"},
+      {hex("c0 01 00 08"), "ctrl 1 +8", "ctrl 1 +8"},  // a bare header passes whatever it declares
+      {hex("c0 03 00 02 01"), "dropped", "dropped"},
+      {hex("c1 01 00 00"), "other", "other"},
+      {hex("c0 00 00 64") + std::string(16, '\0'), "dropped", "dropped"},
+      {hex(kGoldenAudio), "other", "audio 5 16909060 2695938256 128000 +3"},
+      {hex("01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 64"), "other", "audio 0 0 0 0 +100"},
+      {hex("01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 05 00 00 00 00"), "other", "dropped"},
+      {hex("02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"), "other", "dropped"},
+      {hex("01 00 00 00 00 00 00 00 00 00 00 00 00 00 00"), "other", "other"},
   };
   for (const auto& c : cases) {
-    const auto parsed = hello(c.text);
-    ASSERT_EQ(parsed.has_value(), c.ok) << c.text;
-    if (!c.ok) continue;
-    EXPECT_EQ(std::make_tuple(parsed->name, parsed->id, parsed->code),
-              std::make_tuple(c.name, c.id, c.code))
-        << c.text;
+    EXPECT_EQ(seen(c.datagram, SessionRole::Transmitter), c.transmitter) << c.datagram;
+    EXPECT_EQ(seen(c.datagram, SessionRole::Receiver), c.receiver) << c.datagram;
   }
-  for (std::size_t i = 0; i < 12; ++i) {
-    std::string changed = "TOVIK_HELLO|Phone|abc";
-    changed[i] = static_cast<char>(changed[i] ^ 0x20);
-    EXPECT_FALSE(hello(changed)) << i;
-  }
-  EXPECT_EQ(build_hello("Phone", "abc", ""), "TOVIK_HELLO|Phone|abc");
-  EXPECT_EQ(build_hello("Phone", "abc", "042917"), "TOVIK_HELLO|Phone|abc|042917");
 }
 
-TEST(PingPong, PingIsSignedDecimalPongEchoesAndParsesLikeStrtoll) {
-  EXPECT_EQ(build_ping(-42), "TOVIK_PING|-42");
-  EXPECT_EQ(build_ping(INT64_MAX), "TOVIK_PING|9223372036854775807");
-  EXPECT_EQ(build_ping(INT64_MIN), "TOVIK_PING|-9223372036854775808");
-  for (const std::string& ping :
-       {std::string("TOVIK_PING|x y"), std::string("TOVIK_PING|1\0002", 14)}) {
-    const Bytes data = bytes(ping);
-    EXPECT_EQ(build_pong(data.data(), data.size()), "TOVIK_PONG|" + ping.substr(11));
-  }
-  const std::pair<const char*, std::optional<std::int64_t>> pongs[] = {
-      {"TOVIK_PONG|987", 987},
-      {"TOVIK_PONG| 42abc", 42},
-      {"TOVIK_PONG|\t-7", -7},
-      {"TOVIK_PONG|+5", 5},
-      {"TOVIK_PONG|9223372036854775807", INT64_MAX},
-      {"TOVIK_PONG|-9223372036854775808", INT64_MIN},
-      {"TOVIK_PONG|9223372036854775808", std::nullopt},
-      {"TOVIK_PONG|-9223372036854775809", std::nullopt},
-      {"TOVIK_PONG|abc", std::nullopt},
-      {"TOVIK_PONG|-", std::nullopt},
-      {"TOVIK_PONG|", std::nullopt},
-      {"TOVIK_PING|5", std::nullopt},
-  };
-  for (const auto& [text, value] : pongs) EXPECT_EQ(pong(text), value) << text;
-}
-
-TEST(Ctrl, AcceptsWhenTheDeclaredPayloadFits) {
-  CtrlHeader header;
-  Bytes paused = {0xC0, 0x03, 0x00, 0x01, 0x01};
-  ASSERT_TRUE(parse_ctrl_header(paused.data(), paused.size(), &header));
-  EXPECT_EQ(header.magic, 0xC0);
-  EXPECT_EQ(header.type, tovik::CtrlType::SetPaused);
-  EXPECT_EQ(header.payload_size, 1);
-
-  Bytes too_long = {0xC0, 0x03, 0x00, 0x05, 0x01};
-  EXPECT_FALSE(parse_ctrl_header(too_long.data(), too_long.size(), &header));
-
-  Bytes header_only = {0xC0, 0x01, 0x00, 0x08};
-  ASSERT_TRUE(parse_ctrl_header(header_only.data(), header_only.size(), &header));
-  EXPECT_EQ(header.payload_size, 8);
-
-  Bytes wrong_magic = {0xC1, 0x01, 0x00, 0x00};
-  EXPECT_FALSE(parse_ctrl_header(wrong_magic.data(), wrong_magic.size(), &header));
-  Bytes short_one = {0xC0, 0x01, 0x00};
-  EXPECT_FALSE(parse_ctrl_header(short_one.data(), short_one.size(), &header));
-}
-
-TEST(Audio, BuildLaysOutTheHeaderBigEndian) {
-  AudioFrameHeader header;
-  header.flags = 0;
-  header.sequence = 258;
-  header.timestamp = 960;
-  header.bitrate = 128000;
-  header.payload_size = 999;  // the wire field comes from the size argument
+TEST(PacketCodec, BuildersWriteTheGoldenBytes) {
+  // The wire's payload size comes from the size argument, not the header.
+  const AudioFrameHeader header{1, 5, 0x01020304, 0xA0B0C0D0, 128000, 999};
   const std::uint8_t payload[] = {0xAA, 0xBB, 0xCC};
-  Bytes expected = {0x01, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00, 0x03, 0xC0,
-                    0x00, 0x01, 0xF4, 0x00, 0x00, 0x03, 0xAA, 0xBB, 0xCC};
-  EXPECT_EQ(build_audio_frame(header, payload, 3), expected);
-
-  std::uint8_t out[32];
+  const std::vector<std::uint8_t> frame = build_audio_frame(header, payload, 3);
+  std::uint8_t out[19];
   ASSERT_EQ(write_audio_frame(header, payload, 3, out, sizeof out), 19u);
-  EXPECT_EQ(Bytes(out, out + 19), expected);
   EXPECT_EQ(write_audio_frame(header, payload, 3, out, 18), 0u);
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string(frame.begin(), frame.end()), hex(kGoldenAudio)},
+      {std::string(out, out + 19), hex(kGoldenAudio)},
+      {build_hello("Phone", "abc", ""), "TOVIK_HELLO|Phone|abc"},
+      {build_hello("Phone", "abc", "042917"), "TOVIK_HELLO|Phone|abc|042917"},
+      {build_ping(-42), "TOVIK_PING|-42"},
+      {build_ping(INT64_MAX), "TOVIK_PING|9223372036854775807"},
+      {build_ping(INT64_MIN), "TOVIK_PING|-9223372036854775808"},
+  };
+  for (const auto& [built, golden] : cases) EXPECT_EQ(built, golden);
 }
 
-TEST(Audio, BuildWithoutPayloadPointerLeavesZeros) {
-  AudioFrameHeader header;
-  Bytes frame = build_audio_frame(header, nullptr, 4);
-  ASSERT_EQ(frame.size(), 20u);
-  EXPECT_EQ(frame[15], 4);
-  EXPECT_EQ(Bytes(frame.begin() + 16, frame.end()), Bytes(4, 0));
-}
-
-TEST(Audio, ParseAcceptsWhenTheDeclaredPayloadFits) {
-  AudioFrameHeader header;
-  header.sequence = 0x01020304;
-  header.timestamp = 0xA0B0C0D0;
-  header.bitrate = 64000;
-  Bytes exact = build_audio_frame(header, nullptr, 0);
-  exact[14] = 0x00;
-  exact[15] = 100;
-  AudioFrameHeader parsed;
-  ASSERT_TRUE(parse_audio_header(exact.data(), exact.size(), &parsed));
-  EXPECT_EQ(parsed.sequence, 0x01020304u);
-  EXPECT_EQ(parsed.timestamp, 0xA0B0C0D0u);
-  EXPECT_EQ(parsed.bitrate, 64000u);
-  EXPECT_EQ(parsed.payload_size, 100);
-
-  Bytes twenty = build_audio_frame(header, nullptr, 4);
-  twenty[15] = 5;
-  EXPECT_FALSE(parse_audio_header(twenty.data(), twenty.size(), &parsed));
-  twenty[15] = 2;
-  EXPECT_TRUE(parse_audio_header(twenty.data(), twenty.size(), &parsed));
-
-  twenty[0] = 2;
-  EXPECT_FALSE(parse_audio_header(twenty.data(), twenty.size(), &parsed));
-  EXPECT_FALSE(parse_audio_header(twenty.data(), 15, &parsed));
-}
-
-TEST(Classify, FollowsTheWirePriorityOrder) {
-  const auto tx = SessionRole::Transmitter;
-  const auto rx = SessionRole::Receiver;
-  EXPECT_EQ(kind(bytes("TOVIK_PONG|1"), tx), DatagramKind::Pong);
-  EXPECT_EQ(kind(bytes("TOVIK_PING|1"), rx), DatagramKind::Ping);
-  // Exactly the prefix is not a PING or PONG.
-  EXPECT_EQ(kind(bytes("TOVIK_PING|"), tx), DatagramKind::Other);
-  EXPECT_EQ(kind(bytes("TOVIK_PONG|"), rx), DatagramKind::Other);
-  EXPECT_EQ(kind(bytes("TOVIK_HELLO|a|b"), tx), DatagramKind::Hello);
-  EXPECT_EQ(kind(bytes("TOVIK_HELLO|a|b"), rx), DatagramKind::Other);
-  EXPECT_EQ(kind({0x4B}, tx), DatagramKind::Other);
-  EXPECT_EQ(kind({0xC0, 0x03, 0x00, 0x01, 0x01}, tx), DatagramKind::Ctrl);
-  EXPECT_EQ(kind({0xC0, 0x03, 0x00, 0x05, 0x01}, tx), DatagramKind::Dropped);
-
-  // A 20-byte datagram starting with C0 that declares 100 bytes is dropped, not audio.
-  Bytes ctrl_like(20, 0);
-  ctrl_like[0] = 0xC0;
-  ctrl_like[3] = 100;
-  EXPECT_EQ(kind(ctrl_like, rx), DatagramKind::Dropped);
-
-  AudioFrameHeader header;
-  Bytes audio = build_audio_frame(header, nullptr, 0);
-  EXPECT_EQ(kind(audio, rx), DatagramKind::Audio);
-  EXPECT_EQ(kind(audio, tx), DatagramKind::Other);
-  audio[0] = 7;
-  EXPECT_EQ(kind(audio, rx), DatagramKind::Dropped);
+TEST(PairingCode, DigitsComeFromTheHighWordAndLowWordsBelowSixAreRedrawn) {
+  std::vector<std::uint32_t> words = {0u, 0xFFFFFFFFu, 0x1999999Au, 0x19999999u, 0x80000000u,
+                                      5u, 0x33333334u, 0x4CCCCCCDu, 0xE6666667u, 0x1AAAAAAAu};
+  std::size_t next = 0;
+  // Low words 0, 4, 0 and 2 are redrawn; 0xE6666667 gives low word 6, the smallest kept.
+  EXPECT_EQ(draw_pairing_code([&] { return words.at(next++); }), "900291");
+  EXPECT_EQ(next, words.size());
+  const std::string code = draw_pairing_code();
+  EXPECT_TRUE(code.size() == 6 && code.find_first_not_of("0123456789") == std::string::npos);
 }

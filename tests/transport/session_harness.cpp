@@ -8,7 +8,7 @@ LoopbackPeer::LoopbackPeer() {
   UdpSocket::startup();
   socket_.open();
   socket_.bind(kIpv4Loopback, 0);
-  socket_.set_receive_timeout_ms(100);
+  socket_.set_receive_timeout_ms(50);
 }
 
 void LoopbackPeer::send(const std::string& bytes, std::uint16_t to_port) {
@@ -20,10 +20,9 @@ std::optional<std::string> LoopbackPeer::receive(
   auto deadline = std::chrono::steady_clock::now() + bound;
   char buffer[4096];
   while (std::chrono::steady_clock::now() < deadline) {
-    SocketAddress from;
-    int n = socket_.receive_from(buffer, sizeof buffer, &from);
+    int n = socket_.receive_from(buffer, sizeof buffer, nullptr);
     if (n <= 0) continue;
-    std::string datagram(buffer, static_cast<std::size_t>(n));
+    const std::string datagram(buffer, static_cast<std::size_t>(n));
     if (!accept || accept(datagram)) return datagram;
   }
   return std::nullopt;
@@ -34,11 +33,6 @@ SessionTransport::StateCallback StateLog::callback() {
     std::lock_guard<std::mutex> guard(mutex_);
     reports_.emplace_back(state, detail);
   };
-}
-
-std::vector<std::pair<tovik::ConnectionState, std::string>> StateLog::reports() const {
-  std::lock_guard<std::mutex> guard(mutex_);
-  return reports_;
 }
 
 bool StateLog::has(tovik::ConnectionState state, const std::string& detail) const {
@@ -53,39 +47,32 @@ int StateLog::count(tovik::ConnectionState state) const {
                                         [state](const auto& r) { return r.first == state; }));
 }
 
-TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sink,
-                                            const Clock* clock) {
-  TransportConfig config;
-  config.device_name = "Test PC";
-  config.device_id = "tovik-00112233445566ff";
-  config.audio_port = 0;
-  config.discovery.port = announcement_sink.port();
-  config.discovery.broadcast_ip = kIpv4Loopback;
-  config.clock = clock;
-  return config;
+std::string StateLog::text() const {
+  static const char* const kNames[] = {"Disconnected",    "Searching", "Connecting",
+                                       "ApprovalPending", "Connected", "Reconnecting"};
+  std::lock_guard<std::mutex> guard(mutex_);
+  std::string text;
+  for (const auto& [state, detail] : reports_) {
+    text += (text.empty() ? "" : ",") + std::string(kNames[static_cast<int>(state)]);
+    if (!detail.empty()) text += ":" + detail;
+  }
+  return text;
 }
 
-std::uint16_t free_udp_port() {
-  UdpSocket::startup();
-  UdpSocket probe;
-  probe.open();
-  probe.bind(kIpv4Loopback, 0);
-  std::uint16_t port = probe.local_port();
-  probe.close();
-  return port;
+TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sink,
+                                            const Clock* clock) {
+  // Name, id, role, any free audio port, announcements to the sink, clock.
+  return {"Test PC",
+          "tovik-00112233445566ff",
+          true,
+          0,
+          DiscoveryConfig{announcement_sink.port(), kIpv4Loopback, clock},
+          clock};
 }
 
 bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line) {
-  auto lines = log_lines(app_data, file);
+  const auto lines = log_lines(app_data, file);
   return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-bool log_has_line_starting(const AppDataScope& app_data, const std::string& file,
-                           const std::string& prefix) {
-  for (const std::string& line : log_lines(app_data, file)) {
-    if (line.rfind(prefix, 0) == 0) return true;
-  }
-  return false;
 }
 
 }  // namespace test

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,12 +13,12 @@
 
 namespace test {
 
-// A UDP endpoint on 127.0.0.1 that plays a receiver (or absorbs announcements).
+// A UDP endpoint on 127.0.0.1, port chosen by the system: plays a receiver or
+// a transmitter, or absorbs announcements.
 class LoopbackPeer {
  public:
   LoopbackPeer();
   std::uint16_t port() const { return socket_.local_port(); }
-  SocketAddress address() const { return {kIpv4Loopback, port()}; }
   void send(const std::string& bytes, std::uint16_t to_port);
   // Next datagram within the bound, skipping those the filter rejects.
   std::optional<std::string> receive(
@@ -32,9 +33,10 @@ class LoopbackPeer {
 class StateLog {
  public:
   SessionTransport::StateCallback callback();
-  std::vector<std::pair<tovik::ConnectionState, std::string>> reports() const;
   bool has(tovik::ConnectionState state, const std::string& detail = "") const;
   int count(tovik::ConnectionState state) const;
+  // All reports in order, as "Searching,Connected:Phone".
+  std::string text() const;
 
  private:
   mutable std::mutex mutex_;
@@ -46,12 +48,7 @@ class StateLog {
 TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sink,
                                             const Clock* clock = nullptr);
 
-// A UDP port that was free a moment ago.
-std::uint16_t free_udp_port();
-
-// The lines of a log file in the Tovik folder, without line ends.
+// Whether a log in the Tovik folder has this line.
 bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line);
-bool log_has_line_starting(const AppDataScope& app_data, const std::string& file,
-                           const std::string& prefix);
 
 }  // namespace test
