@@ -61,13 +61,13 @@ std::string StateLog::text() const {
 
 TransportConfig loopback_transmitter_config(const LoopbackPeer& announcement_sink,
                                             const Clock* clock) {
-  // Name, id, role, any free audio port, announcements to the sink, clock.
-  return {"Test PC",
-          "tovik-00112233445566ff",
-          true,
-          0,
-          DiscoveryConfig{announcement_sink.port(), kIpv4Loopback, clock},
-          clock};
+  TransportConfig config;
+  config.device_name = "Test PC";
+  config.device_id = "tovik-00112233445566ff";
+  config.audio_port = 0;  // any free port
+  config.discovery = DiscoveryConfig{announcement_sink.port(), kIpv4Loopback, clock};
+  config.clock = clock;
+  return config;
 }
 
 bool log_has_line(const AppDataScope& app_data, const std::string& file, const std::string& line) {

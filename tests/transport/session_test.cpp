@@ -218,7 +218,10 @@ TEST_F(Session, OnlyThePeerSteersTimesOrKeepsTheLinkAlive) {
 // answers, driven by a scripted transmitter.
 TEST_F(Session, ReceiverGreetsWhatItFindsKeepsAliveEveryTenMsAndTimesOutAfterFiveSilentSeconds) {
   test::LoopbackPeer tx;
-  TransportConfig config{"Kitchen", "rx-kitchen", /*is_transmitter=*/false};
+  TransportConfig config;
+  config.device_name = "Kitchen";
+  config.device_id = "rx-kitchen";
+  config.is_transmitter = false;
   config.discovery = {test::LoopbackPeer().port(), kIpv4Loopback};  // a port free a moment ago
   config.clock = &clock_;
   config.known_transmitters = {"tx-known"};
