@@ -79,14 +79,13 @@ function(tovik_add_test name)
 endfunction()
 
 # A test run by a shell script (a lab, a desktop or a sound server of its
-# own): alone, since those share the machine's namespaces, displays and
-# ports.
+# own). Each makes its own namespaces (named by its PID), X display
+# (-displayfd), sound server and wine prefix, so labs run side by side.
 #   tovik_add_script_test(NAME script.sh LABELS "a;b" TIMEOUT s ARGS ...)
 function(tovik_add_script_test name script)
   cmake_parse_arguments(ARG "" "TIMEOUT" "LABELS;ARGS" ${ARGN})
   add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${script} ${ARG_ARGS})
-  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
-                       RUN_SERIAL TRUE)
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
   tovik_skippable(${name})
   tovik_wine_test(${name})
 endfunction()
