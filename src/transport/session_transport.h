@@ -123,7 +123,7 @@ class SessionTransport {
   bool passes_pairing_check(const HelloMessage& hello, const SocketAddress& from);
   void refuse(tovik::RefusalReason reason, const HelloMessage& hello, const SocketAddress& from);
   bool admit(const HelloMessage& hello, bool remembered);
-  void take_peer(const HelloMessage& hello, const SocketAddress& from, bool remembered);
+  void take_peer(const HelloMessage& hello, const SocketAddress& from);
   void handle_ctrl(const std::uint8_t* data, std::size_t size);
   // Whether a datagram came from the connected peer's address and port:
   // only those steer the stream (CTRL), time the link (PONG) or keep it alive.

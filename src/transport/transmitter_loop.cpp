@@ -88,7 +88,7 @@ void SessionTransport::handle_hello(const HelloMessage& hello, const SocketAddre
                   hello.code.c_str());
   if (!remembered && !passes_pairing_check(hello, from)) return;
   if (!admit(hello, remembered)) return;
-  take_peer(hello, from, remembered);
+  take_peer(hello, from);
 }
 
 bool SessionTransport::passes_pairing_check(const HelloMessage& hello, const SocketAddress& from) {
@@ -127,8 +127,7 @@ bool SessionTransport::admit(const HelloMessage& hello, bool remembered) {
   return true;
 }
 
-void SessionTransport::take_peer(const HelloMessage& hello, const SocketAddress& from,
-                                 bool remembered) {
+void SessionTransport::take_peer(const HelloMessage& hello, const SocketAddress& from) {
   {
     std::lock_guard<std::mutex> guard(lock_);
     peer_ = from;
@@ -137,6 +136,8 @@ void SessionTransport::take_peer(const HelloMessage& hello, const SocketAddress&
   last_rx_ms_ = now_ms();
   set_state(tovik::ConnectionState::Connected, hello.name);
   connection_logf("Connected to peer %s:%d", format_ipv4(from.ip).c_str(), from.port);
-  if (!remembered && !can_remember_receiver(hello.id, hello.name)) return;
+  // A remembered id that now calls itself by its id is let in but not stored
+  // again: the store distrusts entries whose id equals their name.
+  if (!can_remember_receiver(hello.id, hello.name)) return;
   if (approved_ids_.remember(hello.id, now_ms()) && on_paired_) on_paired_(hello.id, hello.name);
 }
