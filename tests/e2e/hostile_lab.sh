@@ -64,12 +64,16 @@ sleep 3
 kill -TERM "$listener" && wait "$listener"
 arrivals() { value ARRIVALS | tr ' ' '\n' | awk -v a="$1" -v b="$2" '$1 >= a && $1 <= b'; }
 [ "$(value BITRATE)" = 64000 ] || fail "bitrate $(value BITRATE), want the saved 64000"
-[ "$(arrivals "$last" 1e15 | wc -l)" -ge 100 ] || fail "fewer than 100 frames in the 3 s after the flood"
+# Rates are bars for a release build (TOVIK_QUALITY_BARS); elsewhere a busy
+# machine may stall the stream, so only a wrong pace or a stop fails.
+bars=${TOVIK_QUALITY_BARS:-0}
+after=$(arrivals "$last" 1e15 | wc -l)
+[ "$after" -ge $((bars ? 100 : 25)) ] || fail "$after frames in the 3 s after the flood"
 within "$(value FREQ)" 435 445 || fail "frequency $(value FREQ) Hz, want 440 +- 5"
 # 0.2 amplitude is 0.141 rms; within 3 dB: 0.100 .. 0.200
 within "$(value RMS)" 0.1 0.2 || fail "level $(value RMS) rms, want 0.141 within 3 dB"
 fps=$(arrivals 0 "$first" | awk 'NR == 1 { a = $1 } { n++; b = $1 } END { if (n > 1) print 1000 * (n - 1) / (b - a) }')
-within "$fps" 45 55 || fail "$fps frames/s before the flood"
+within "$fps" $((bars ? 45 : 30)) $((bars ? 55 : 70)) || fail "$fps frames/s before the flood"
 grep -q "^Received HELLO from $(netlab_ip 2):[0-9]* — 'Lab Listener' (id=rx-listener, code='$code')" \
   "$log" && grep -q "^Connected to peer $(netlab_ip 2):" "$log" || fail "no HELLO and Connected lines"
 # Frames during the flood, over at least a second. Only a release build
@@ -78,7 +82,7 @@ grep -q "^Received HELLO from $(netlab_ip 2):[0-9]* — 'Lab Listener' (id=rx-li
 window=$((last - first < 1000 ? 1000 : last - first))
 during=$(arrivals "$first" $((first + window)) | wc -l)
 echo "flood: 20000 datagrams in $((last - first)) ms; $during frames in the $window ms from its start"
-[ "$during" -ge $((window * (${TOVIK_QUALITY_BARS:-0} ? 40 : 10) / 1000)) ] || fail "$during frames during the flood"
+[ "$during" -ge $((window * (bars ? 40 : 10) / 1000)) ] || fail "$during frames during the flood"
 
 # The listener has gone; strangers' keepalives and PONGs (one from its own
 # host) must not keep its link alive.
