@@ -5,8 +5,10 @@
 #   wav:  the receiver writes it with --out;
 #   alsa: no sound server answers, so the receiver plays on ALSA's "default",
 #         here a file plugin over the null device: no card, and no clock (the
-#         receiver paces itself); the file holds whole float stereo frames.
-# tone_lab.sh <tovik-signal-tx> <tovik-receive> <tovik-wav-compare> wav|alsa
+#         receiver paces itself); the file holds whole float stereo frames;
+#   alsa-clock: --alsa-device names ALSA's PulseAudio plugin, a device with
+#         a clock (a private server's null sink), recorded at its monitor.
+# tone_lab.sh <tovik-signal-tx> <tovik-receive> <tovik-wav-compare> wav|alsa|alsa-clock
 set -u
 tx=$1 rx=$2 compare=$3 mode=$4
 here=$(dirname "$0")
@@ -16,7 +18,7 @@ netlab_require
 read -r -a emulator <<<"${TOVIK_EMULATOR:-}"
 
 work=$(mktemp -d)
-netlab_on_cleanup() { rm -rf "$work"; }
+netlab_on_cleanup() { pulse_stop; rm -rf "$work"; }
 netlab_setup 2
 mkdir -p "$work/tx" "$work/rx"
 
@@ -27,18 +29,28 @@ code=$(sed -n 's/^CODE //p' "$work/tx.out")
 
 printf 'pcm.default {\n type file\n slave.pcm { type null }\n file "%s"\n format "raw"\n}\n' \
   "$work/rx.raw" >"$work/asound.conf"
-out=()
-[ "$mode" = wav ] && out=(--out "$work/rx.wav")
-netlab_exec 2 env XDG_CONFIG_HOME="$work/rx" PULSE_SERVER="unix:$work/no-server" \
-  ALSA_CONFIG_PATH="$work/asound.conf" "${emulator[@]}" "$rx" --code "$code" --duration 7 \
-  --quiet "${out[@]}" >"$work/rx.out" 2>&1 || fail "receiver failed: $(cat "$work/rx.out")"
+out=(--out "$work/rx.wav")
+setting=(PULSE_SERVER="unix:$work/no-server" ALSA_CONFIG_PATH="$work/asound.conf")
+[ "$mode" = alsa ] && out=()
+if [ "$mode" = alsa-clock ]; then
+  pulse_require
+  pulse_start "$work/pulse" 48000 || { fail "no sound server"; finish; }
+  parec --raw --format=float32le --rate=48000 --channels=2 -d ci_sink.monitor >"$work/rx.raw" &
+  PULSE_PIDS+=($!)
+  # An idle null sink first stalls its clients for up to 2 s: not a card's way.
+  for _ in $(seq 100); do [ -s "$work/rx.raw" ] && break; sleep 0.1; done
+  out=(--alsa-device pulse) setting=()
+fi
+netlab_exec 2 env XDG_CONFIG_HOME="$work/rx" "${setting[@]}" "${emulator[@]}" "$rx" --code "$code" \
+  --duration 7 --quiet "${out[@]}" >"$work/rx.out" 2>&1 || fail "receiver failed: $(cat "$work/rx.out")"
 kill "${NETLAB_PIDS[@]}" 2>/dev/null
 netlab_wait_all
+pulse_stop
 
-if [ "$mode" = alsa ]; then
-  bytes=$(stat -c %s "$work/rx.raw" 2>/dev/null || echo 0)
-  # Whole frames of two float channels, and more than the 4 s measured below.
-  [ $((bytes % 8)) = 0 ] && [ "$bytes" -gt $((4 * 48000 * 8)) ] || fail "ALSA file: $bytes bytes"
+[ "$mode" = alsa ] && bytes=$(stat -c %s "$work/rx.raw" 2>/dev/null || echo 0)
+# Whole frames of two float channels, and more than the 4 s measured below.
+[ "$mode" = alsa ] && { [ $((bytes % 8)) = 0 ] && [ "$bytes" -gt 1536000 ] || fail "$bytes bytes"; }
+if [ "$mode" != wav ]; then
   sox -t raw -r 48000 -e floating-point -b 32 -c 2 "$work/rx.raw" -e floating-point "$work/rx.wav"
 fi
 "$compare" "$work/rx.wav" 997 --skip 1 --length 3 >"$work/rx.cmp" || fail "no sound to measure"

@@ -91,20 +91,25 @@ std::int64_t AlsaSink::paced_due_ns() const {
   return paced_start_ns_ + frames_to_ns(static_cast<std::int64_t>(paced_frames_));
 }
 
+bool AlsaSink::queued_frames(snd_pcm_sframes_t* frames) {
+  return pcm_ != nullptr && !clockless_ && snd_pcm_delay(pcm_, frames) == 0 && *frames >= 0;
+}
+
 std::int64_t AlsaSink::output_delay_ns() {
-  snd_pcm_sframes_t delay = 0;
-  if (pcm_ == nullptr || clockless_ || snd_pcm_delay(pcm_, &delay) < 0 || delay < 0) return 0;
-  return frames_to_ns(delay);
+  snd_pcm_sframes_t queued = 0;
+  return queued_frames(&queued) ? frames_to_ns(queued) : 0;
 }
 
 // As with the sound server: the time the next sample plays (now plus what
 // the card still holds), less the buffer it is asked to keep, is a steady
 // hand-over timeline that a late wake-up of the playout thread does not move.
+// While the buffer first fills, the card holds less and the timeline moves
+// on by each period, as it should.
 std::int64_t AlsaSink::next_play_ns(std::int64_t now_ns) {
   if (clockless_) return paced_start_ns_ < 0 ? now_ns : paced_due_ns();
-  const std::int64_t delay = output_delay_ns();
-  if (delay <= 0) return now_ns;
-  return now_ns + delay - frames_to_ns(static_cast<std::int64_t>(buffer_frames_));
+  snd_pcm_sframes_t queued = 0;
+  if (!queued_frames(&queued)) return now_ns;
+  return now_ns + frames_to_ns(queued - static_cast<snd_pcm_sframes_t>(buffer_frames_));
 }
 
 void AlsaSink::close() {

@@ -26,6 +26,7 @@ class AlsaSink : public AudioSink {
  private:
   bool configure();
   bool took_all_at_once();
+  bool queued_frames(snd_pcm_sframes_t* frames);
   void pace(int frames);
   std::int64_t paced_due_ns() const;
 
