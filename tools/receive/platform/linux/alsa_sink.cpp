@@ -1,5 +1,6 @@
 #include "platform/linux/alsa_sink.h"
 
+#include <cerrno>
 #include <thread>
 
 #include "app/logs.h"
@@ -11,6 +12,9 @@ namespace {
 // The same depth as the sound server's buffer: a playout thread woken 20 ms
 // late does not underrun. ALSA splits it into periods of a quarter each.
 constexpr unsigned kBufferUs = 40000;
+// A working card makes room within a period; one that takes nothing for this
+// long has stopped, and the playout ends instead of blocking a stop for good.
+constexpr int kStalledMs = 2000;
 // Behind the own timeline by more than this (a suspended process): count
 // afresh instead of writing the backlog in a burst.
 constexpr std::int64_t kResyncAfterNs = 200000000;
@@ -20,7 +24,7 @@ std::int64_t frames_to_ns(std::int64_t frames) { return frames * 1000000000 / kS
 }  // namespace
 
 ErrorCode AlsaSink::open() {
-  const int error = snd_pcm_open(&pcm_, device_.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
+  const int error = snd_pcm_open(&pcm_, device_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
   if (error < 0) {
     debug_logf("alsa: open %s: %s", device_.c_str(), snd_strerror(error));
     pcm_ = nullptr;
@@ -56,6 +60,11 @@ bool AlsaSink::write(const float* samples, int frames) {
     if (written >= 0) {
       left -= static_cast<int>(written);
       continue;
+    }
+    if (written == -EAGAIN) {
+      if (snd_pcm_wait(pcm_, kStalledMs) != 0) continue;
+      debug_logf("alsa: write %s: the device takes nothing", device_.c_str());
+      return false;
     }
     // An underrun (or a resume after suspend): start again and go on.
     const int error = snd_pcm_recover(pcm_, static_cast<int>(written), 1);
@@ -114,7 +123,7 @@ std::int64_t AlsaSink::next_play_ns(std::int64_t now_ns) {
 
 void AlsaSink::close() {
   if (pcm_ == nullptr) return;
-  snd_pcm_drain(pcm_);
+  snd_pcm_drop(pcm_);  // a stop is heard at once; draining could wait on a stuck card
   snd_pcm_close(pcm_);
   pcm_ = nullptr;
 }

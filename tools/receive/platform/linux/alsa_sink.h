@@ -7,7 +7,7 @@
 #include "audio_sink.h"
 
 // Playback on an ALSA device ("default", "plughw:1,0", ...), for a board
-// without a sound server. Writes block until the device has room, so the
+// without a sound server. Writes wait until the device has room, so the
 // card's clock paces the playout; a device without a clock of its own (the
 // null or file plugins) takes everything at once and is paced by the
 // monotonic clock instead, as a file would be.
