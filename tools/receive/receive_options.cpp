@@ -5,7 +5,8 @@
 const char kReceiveUsage[] =
     "usage: tovik-receive [--to HOST[:PORT]] [--code DIGITS] [--name NAME] [--id ID]\n"
     "                     [--latency MS] [--out FILE.wav | --out -] [--format float|s16]\n"
-    "                     [--duration SECONDS] [--discovery-port PORT] [--quiet]\n"
+    "                     [--alsa-device NAME] [--duration SECONDS]\n"
+    "                     [--discovery-port PORT] [--quiet]\n"
     "\n"
     "Plays a Tovik stream. Without --to it waits for a transmitter's announcement\n"
     "on the LAN and greets the first one found; --to greets HOST (dotted IPv4) at\n"
@@ -16,6 +17,11 @@ const char kReceiveUsage[] =
     "                 by default it follows the measured jitter, 20..200 ms\n"
     "  --out FILE     write a WAV file (finalised on exit) instead of playing;\n"
     "                 '-' writes raw float32 48000 Hz stereo to stdout\n"
+    "  --alsa-device NAME\n"
+    "                 play on this ALSA device instead of the sound server\n"
+    "                 (`aplay -L` lists them: plughw:1,0, sysdefault:CARD=...);\n"
+    "                 without it, ALSA's \"default\" plays when no PulseAudio or\n"
+    "                 PipeWire server answers (a headless board)\n"
     "  --format       WAV sample format: float (default) or s16\n"
     "  --duration S   stop after S seconds (default: run until SIGINT/SIGTERM)\n"
     "  --quiet        no status line on stderr\n"
@@ -75,6 +81,8 @@ bool apply(const std::string& name, const std::string& value, ReceiveOptions* o)
     o->receiver.id = value;
   else if (name == "--out")
     o->out = value;
+  else if (name == "--alsa-device")
+    o->alsa_device = value;
   else if (name == "--discovery-port")
     return parse_port(value, &o->receiver.discovery_port);
   else if (name == "--format") {

@@ -11,7 +11,8 @@ struct ReceiveOptions {
   ReceiverConfig receiver;
   std::string out;  // empty: sound card; "-": raw float to stdout; else a WAV file
   WavSampleFormat format = WavSampleFormat::Float32;
-  double duration_s = 0;  // 0: until SIGINT/SIGTERM
+  std::string alsa_device;  // empty: the sound server, else ALSA's "default"
+  double duration_s = 0;    // 0: until SIGINT/SIGTERM
   bool quiet = false;
   bool help = false;
 };

@@ -5,7 +5,7 @@
 #include "file_sinks.h"
 #include "paced_sink.h"
 #if defined(__linux__)
-#include "platform/linux/pulse_sink.h"
+#include "platform/linux/playback_sink.h"
 #endif
 
 std::unique_ptr<AudioSink> make_sink(const ReceiveOptions& options) {
@@ -17,7 +17,7 @@ std::unique_ptr<AudioSink> make_sink(const ReceiveOptions& options) {
         std::make_unique<WavFileSink>(options.out, options.format, kSinkPeriodFrames));
   }
 #if defined(__linux__)
-  return std::make_unique<PulseSink>(kSinkPeriodFrames);
+  return std::make_unique<PlaybackSink>(options.alsa_device, kSinkPeriodFrames);
 #else
   return nullptr;
 #endif

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <alsa/asoundlib.h>
+
+#include <string>
+
+#include "audio_sink.h"
+
+// Playback on an ALSA device ("default", "plughw:1,0", ...), for a board
+// without a sound server. Writes block until the device has room, so the
+// card's clock paces the playout; a device without a clock of its own (the
+// null or file plugins) takes everything at once and is paced by the
+// monotonic clock instead, as a file would be.
+class AlsaSink : public AudioSink {
+ public:
+  AlsaSink(std::string device, int period_frames)
+      : device_(std::move(device)), period_(period_frames) {}
+  ~AlsaSink() override { close(); }
+  ErrorCode open() override;
+  int period_frames() const override { return period_; }
+  bool write(const float* samples, int frames) override;
+  std::int64_t output_delay_ns() override;
+  std::int64_t next_play_ns(std::int64_t now_ns) override;
+  void close() override;
+
+ private:
+  bool configure();
+  bool took_all_at_once();
+  void pace(int frames);
+  std::int64_t paced_due_ns() const;
+
+  std::string device_;
+  int period_;
+  snd_pcm_t* pcm_ = nullptr;
+  snd_pcm_uframes_t buffer_frames_ = 0;
+  // Own timeline, for a device without a clock: when it started, frames since.
+  bool clockless_ = false;
+  std::int64_t paced_start_ns_ = -1;
+  std::uint64_t paced_frames_ = 0;
+};
