@@ -26,11 +26,17 @@ function(tovik_wine_test name)
   endif()
 endfunction()
 
-if(WIN32)
+# Cross builds compile GoogleTest from source for their target.
+if(CMAKE_CROSSCOMPILING)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  set(TOVIK_GTEST_LIBS GTest::gmock GTest::gtest_main)
+else()
+  find_package(GTest REQUIRED)
+endif()
+set(TOVIK_GTEST_LIBS GTest::gmock GTest::gtest_main)
+
+if(WIN32)
   set(TOVIK_WINE_ENV
       WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEARCH=win64 WINEDEBUG=-all
       "WINEDLLOVERRIDES=mscoree,mshtml=")
@@ -49,9 +55,6 @@ if(WIN32)
   set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
   tovik_wine_env(wine_session_start)
   tovik_wine_env(wine_session_stop)
-else()
-  find_package(GTest REQUIRED)
-  set(TOVIK_GTEST_LIBS GTest::gmock GTest::gtest_main)
 endif()
 
 # A rig whose tools are missing exits 77: skipped on a developer's partial
