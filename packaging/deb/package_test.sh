@@ -29,6 +29,9 @@ for deb in "$dir"/*.deb; do
     [ -e "$program" ] || continue
     file -b "$program" | grep -q "${machine[$arch]}" || fail "$name: $program is not for $arch"
   done
+  # The program looks for its tray module where the package puts it.
+  [ "$pkg" != tovik ] || { grep -qa '\.\./lib/tovik/' "$unpacked/usr/bin/tovik" &&
+    [ -f "$unpacked/usr/lib/tovik/tovik-desktop.so" ]; } || fail "$name: tray module not found"
   rm -rf "$unpacked"
 done
 "$here/install_test.sh" "$dir"
