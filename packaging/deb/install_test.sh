@@ -11,14 +11,20 @@ debs=$(cd "$1" && pwd)
 cache=/var/cache/tovik/bookworm-debs
 mkdir -p "$cache/partial"
 "$here/../../scripts/bookworm-root" >/dev/null
-exec "$here/../../scripts/bookworm-root" run -b "$debs" -b "$cache" \
+exec 9>"$cache.lock"
+flock 9 # apt in two throwaway roots at once would fight over the cache
+"$here/../../scripts/bookworm-root" run -b "$debs" -b "$cache" \
   bash -euo pipefail -c '
 debs=$1 cache=$2
 fail() { echo "install_test: $*" >&2; exit 1; }
 wants=/etc/systemd/system/multi-user.target.wants/tovik-receive.service
 export DEBIAN_FRONTEND=noninteractive
-apt-get install -y -q -o Dir::Cache::Archives="$cache" --no-install-recommends systemd man-db \
-  "$debs"/tovik_*_amd64.deb "$debs"/tovik-receive_*_amd64.deb >/tmp/apt.log 2>&1 ||
+install_packages() {
+  apt-get install -y -q -o Dir::Cache::Archives="$cache" --no-install-recommends systemd man-db \
+    "$debs"/tovik_*_amd64.deb "$debs"/tovik-receive_*_amd64.deb >>/tmp/apt.log 2>&1
+}
+# The root keeps the lists it was made with; the archive may have moved on.
+install_packages || { apt-get update -q >>/tmp/apt.log 2>&1 && install_packages; } ||
   { tail -n 20 /tmp/apt.log; fail "apt-get install failed"; }
 
 ! ldd /usr/bin/tovik /usr/lib/tovik/tovik-desktop.so /usr/bin/tovik-receive | grep "not found" ||
