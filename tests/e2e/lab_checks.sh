@@ -17,6 +17,12 @@ wait_for_line() {
   return 1
 }
 
+# Waits (up to 60 s) for a line "KEY value" in a file and prints the value.
+value_of() {
+  for _ in $(seq 600); do grep -q "^$2 " "$1" 2>/dev/null && break; sleep 0.1; done
+  sed -n "s/^$2 //p" "$1" | head -n 1
+}
+
 # The start of a Tovik lab: skipped without root or the sound tools; $work,
 # hosts 1..$1 and, unless $2 says "nosound", a sound server; all gone at exit.
 tovik_lab() {
@@ -33,8 +39,7 @@ tovik_lab() {
 start_tovik() {
   netlab_spawn 1 "$1" env APPDATA="$2" "$tovik" --headless
   TOVIK_PID=${NETLAB_PIDS[-1]}
-  for _ in $(seq 600); do grep -q '^Pairing code: ' "$1" 2>/dev/null && break; sleep 0.1; done
-  code=$(sed -n 's/^Pairing code: \([0-9]\{3\}\) \([0-9]\{3\}\)$/\1\2/p' "$1")
+  code=$(value_of "$1" "Pairing code:" | sed -n 's/^\([0-9]\{3\}\) \([0-9]\{3\}\)$/\1\2/p')
   [ ${#code} = 6 ] || { fail "Tovik printed no pairing code: $(cat "$1")"; finish; }
 }
 

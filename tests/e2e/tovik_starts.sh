@@ -3,8 +3,8 @@
 # once it runs):
 #   - no sound server: the error text on stderr, exit 1, debug.log ends with
 #     "StreamManager::create FAILED";
-#   - on a desktop (Xvfb with trayer as the tray), beside its desktop module,
-#     it shows the Qt tray: the module and Qt are mapped, no pairing code is
+#   - on a desktop (Xvfb with trayer as the tray), beside its desktop module
+#     or installed (the module in ../lib/tovik), it shows the Qt tray: the module and Qt are mapped, no pairing code is
 #     printed, and SIGTERM (a logout) goes through "Quit Tovik": exit 0 and
 #     the shutdown line in debug.log;
 #   - a second start in the session, tray or terminal, is told "Tovik is
@@ -78,6 +78,13 @@ end_run "$work/desktop"
 [ "$(cat "$work/desktop/report")" = $'module\nQt\nexit 0 2' ] || fail "desktop run: $(cat "$work/desktop/report")"
 [ "$(cat "$work/desktop/second")" = $'tray Tovik: Tovik is already running. 0\n--headless Tovik: Tovik is already running. 0' ] ||
   fail "second starts: $(cat "$work/desktop/second")"
+
+# Installed: the module in lib/tovik beside the program's bin folder.
+mkdir -p "$work/usr/bin" "$work/usr/lib/tovik"
+cp "$tovik" "$work/usr/bin/" && cp "$(dirname "$tovik")/tovik-desktop.so" "$work/usr/lib/tovik/"
+start_run "$work/usr/bin/tovik" "$work/installed"
+end_run "$work/installed"
+grep -qx module "$work/installed/report" || fail "installed run: $(cat "$work/installed/report")"
 
 cp "$tovik" "$work/bare/tovik"
 start_run "$work/bare/tovik" "$work/alone"

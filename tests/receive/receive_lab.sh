@@ -12,7 +12,6 @@
 set -u
 tx=$1 rx=$2 compare=$3 relay=$4
 here=$(dirname "$0")
-. "$here/../e2e/netlab.sh"
 . "$here/../e2e/lab_checks.sh"
 netlab_require
 
@@ -23,15 +22,6 @@ mkdir -p "$work/a/Tovik"  # the transmitter keeps its log and paired receivers t
 tx_id=tovik-5167a1000000beef
 bars=${TOVIK_QUALITY_BARS:-}
 
-# Waits (up to 60 s) for "KEY value" in a file and prints the value.
-value_of() {
-  local _
-  for _ in $(seq 600); do
-    grep -q "^$2 " "$1" 2>/dev/null && break
-    sleep 0.1
-  done
-  sed -n "s/^$2 //p" "$1" | head -n 1
-}
 # A field "name value" of the comparer's line, or name=value of the receiver's.
 field() { tr ' ' '\n' <"$work/$1.cmp" | grep -A1 -x "$2" | tail -n 1; }
 rx_field() { tr ' ' '\n' <"$work/$1.rx" | sed -n "s/^$2=//p" | tail -n 1; }

@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "tray/platform/posix/half_block_qr.h"
 #include "tray/tooltip.h"
@@ -54,10 +55,19 @@ std::string status_of(const std::u16string& tooltip) {
   return to_utf8(tooltip);
 }
 
+// "123 456" as the receiver takes it: "123456".
+std::string digits_of(const std::string& text) {
+  std::string digits;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  return digits;
+}
+
 }  // namespace
 
-TerminalTrayHost::TerminalTrayHost(std::ostream& out, bool ansi_colours)
-    : out_(out), ansi_colours_(ansi_colours) {}
+TerminalTrayHost::TerminalTrayHost(std::ostream& out, bool ansi_colours, std::string receiver)
+    : out_(out), ansi_colours_(ansi_colours), receiver_(std::move(receiver)) {}
 
 TerminalTrayHost::~TerminalTrayHost() { destroy(); }
 
@@ -129,7 +139,19 @@ void TerminalTrayHost::print_pairing_code() {
       out_ << line << "\n";
     }
   }
+  print_listen_commands(digits_of(layout.text));
   out_.flush();
+}
+
+// A receiver on this computer records instead of playing: its output would
+// be the one Tovik captures, and the sound would go round.
+void TerminalTrayHost::print_listen_commands(const std::string& code) {
+  if (receiver_.empty() || code.empty()) return;
+  out_ << "Listen on another computer on this network:\n"
+       << "  tovik-receive --code " << code << "\n"
+       << "Check on this computer (10 s into a WAV file, not played here):\n"
+       << "  " << receiver_ << " --to 127.0.0.1 --code " << code
+       << " --duration 10 --out tovik-check.wav\n";
 }
 
 void TerminalTrayHost::print_status(const std::u16string& tooltip) {

@@ -9,13 +9,16 @@
 #include "tray/tray_host.h"
 
 // The tray for a session without a display: prints the pairing code with its
-// QR symbol once the loop starts, then one line per status change, and turns
-// SIGINT and SIGTERM into the Quit command on the loop's thread.
+// QR symbol and how to listen once the loop starts, then one line per status
+// change, and turns SIGINT and SIGTERM into the Quit command on the loop's
+// thread.
 class TerminalTrayHost : public TrayHost {
  public:
   // Writes to `out`, which outlives the host. `ansi_colours` forces light on
   // dark around the QR symbol with escape codes (for a terminal, not a file).
-  TerminalTrayHost(std::ostream& out, bool ansi_colours);
+  // `receiver` is the tovik-receive that the listen commands name for this
+  // computer; empty prints none.
+  TerminalTrayHost(std::ostream& out, bool ansi_colours, std::string receiver = {});
   ~TerminalTrayHost() override;
 
   // Opens the signal pipe and takes over SIGINT and SIGTERM; false when that
@@ -34,12 +37,14 @@ class TerminalTrayHost : public TrayHost {
 
  private:
   void print_pairing_code();
+  void print_listen_commands(const std::string& code);
   void print_status(const std::u16string& tooltip);
   void print_pending_statuses();
   void wait_and_handle_events();
 
   std::ostream& out_;
   const bool ansi_colours_;
+  const std::string receiver_;
   TrayHostSink* sink_ = nullptr;
   bool quit_requested_ = false;  // loop thread only
   std::u16string printed_;       // the last status line printed; loop thread only

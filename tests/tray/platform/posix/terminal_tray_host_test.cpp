@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "support/test_support.h"
 #include "tray/platform/posix/half_block_qr.h"
@@ -26,8 +27,9 @@ struct TerminalTray {
   std::string quits;  // loop thread only
   std::thread::id loop_thread = std::this_thread::get_id();
 
-  TerminalTray(const char* code, bool ansi) {
-    tray = std::make_unique<TrayIcon>(std::make_unique<TerminalTrayHost>(out, ansi));
+  TerminalTray(const char* code, bool ansi, std::string receiver = {}) {
+    tray = std::make_unique<TrayIcon>(
+        std::make_unique<TerminalTrayHost>(out, ansi, std::move(receiver)));
     tray->set_pairing_code(code);
     TrayCallbacks cb;
     cb.on_quit = [this] {
@@ -49,8 +51,8 @@ std::string qr_lines(const char* code, const std::string& on, const std::string&
 
 }  // namespace
 
-TEST(TerminalTrayHost, PrintsCodeQrEachStatusChangeAndNoticesThenQuitsOnSigterm) {
-  TerminalTray t("123456", false);
+TEST(TerminalTrayHost, PrintsCodeQrListenCommandsEachStatusChangeAndNoticesThenQuitsOnSigterm) {
+  TerminalTray t("123456", false, "/opt/t/tovik-receive");
   t.tray->set_status("Connecting...", "");
   t.tray->set_status("Searching...", "");  // before the loop: only the latest counts
   std::thread worker([&t] {
@@ -66,6 +68,11 @@ TEST(TerminalTrayHost, PrintsCodeQrEachStatusChangeAndNoticesThenQuitsOnSigterm)
   t.tray->run_message_loop();
   worker.join();
   EXPECT_EQ(t.text(), "Pairing code: 123 456\n" + qr_lines("123456", "", "") +
+                          "Listen on another computer on this network:\n"
+                          "  tovik-receive --code 123456\n"
+                          "Check on this computer (10 s into a WAV file, not played here):\n"
+                          "  /opt/t/tovik-receive --to 127.0.0.1 --code 123456 --duration 10"
+                          " --out tovik-check.wav\n"
                           "Status: Searching...\nStatus: Connecting...\n"
                           "Status: Connected (Kitchen)\nStatus: Searching...\n"
                           "Notice: Refused a connection\nStatus: Disconnected\n");

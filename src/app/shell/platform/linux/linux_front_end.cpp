@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string>
 
 #include "app/shell/platform/posix/terminal_platform_services.h"
 #include "tray/platform/posix/terminal_tray_host.h"
@@ -25,6 +26,20 @@ bool x_display_reachable() {
   bool ok = xcb_connection_has_error(connection) == 0;
   xcb_disconnect(connection);
   return ok;
+}
+
+// The receiver installed or built beside the program; the bare name (found on
+// PATH) where there is none.
+std::string receiver_beside_program() {
+  char buffer[4096];
+  const ssize_t size = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  const std::string program(buffer, size > 0 ? static_cast<std::size_t>(size) : 0);
+  const std::string::size_type slash = program.rfind('/');
+  if (slash != std::string::npos) {
+    std::string beside = program.substr(0, slash + 1) + "tovik-receive";
+    if (access(beside.c_str(), X_OK) == 0) return beside;
+  }
+  return "tovik-receive";
 }
 
 bool colour_terminal() {
@@ -58,7 +73,8 @@ LinuxFrontEnd make_linux_front_end(FrontEndKind kind, int argc, char** argv,
   front.kind = kind;
   if (kind == FrontEndKind::Terminal) {
     front.services = std::make_unique<TerminalPlatformServices>(std::cerr);
-    front.tray_host = std::make_unique<TerminalTrayHost>(std::cout, colour_terminal());
+    front.tray_host =
+        std::make_unique<TerminalTrayHost>(std::cout, colour_terminal(), receiver_beside_program());
     return front;
   }
   make_desktop(argc, argv, show_dialogs, front);
