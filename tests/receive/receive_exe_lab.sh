@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# tovik-receive.exe, the receiver for Windows, under wine 10 in lab host 2,
+# playing into a private PulseAudio whose default output is a 44.1 kHz 5.1
+# null sink (wine's mix format follows it, so the stream is resampled and
+# spread on the way); a signal transmitter in host 1 streams a 997 Hz tone at
+# amplitude 0.5. What the sink's monitor carries is recorded and judged as the
+# Linux receiver's recordings are: the pitch (987..1007 Hz) and the level
+# (0.354 rms); with TOVIK_QUALITY_BARS also no gap and most 100 ms blocks
+# clean (30 dB): wine renders one period per tick of its own timer, and on a
+# busy machine its ticks come late, so the sink runs dry now and then.
+#   receive_exe_lab.sh <tovik-receive.exe> <tovik-signal-tx> <tovik-wav-compare>
+set -u
+rx=$1 tx=$2 compare=$3
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../e2e/lab_checks.sh"
+command -v unshare >/dev/null || netlab_skip "no unshare"
+tovik_lab 2 nosound
+pulse_start "$work/pulse" 44100 6 || { fail "no sound server"; finish; }
+
+# Records the sink's monitor in the sink's own format (nothing remixed).
+record() {
+  parec --raw --format=float32le --rate=44100 --channels=6 --channel-map="$(pulse_channel_map 6)" \
+    -d ci_sink.monitor >"$work/heard.raw" & PULSE_PIDS+=($!)
+}
+# The front speakers at 48 kHz without the silence before and after the
+# sound, judged; the other four must be silent.
+judge() {
+  local raw=(-t raw -r 44100 -e floating-point -b 32 -c 6 "$work/heard.raw") rms rest cmp
+  sox "${raw[@]}" "$work/heard.wav" remix 1 2 rate 48000 \
+    silence 1 0.01 0.01 reverse silence 1 0.01 0.01 reverse
+  rms=$(sox "$work/heard.wav" -n trim 0.5 -0.5 remix 1 stat 2>&1 | sed -n 's/^RMS *amplitude: *//p')
+  rest=$(sox "${raw[@]}" -n remix 3-6 stat 2>&1 | sed -n 's/^Maximum amplitude: *//p')
+  cmp=$("$compare" "$work/heard.wav" 997 --skip 0.5 --length 8) || { fail "no tone"; return; }
+  echo "heard: rms $rms, others $rest, $cmp"
+  set -- $cmp
+  awk -v f="$2" -v r="$rms" -v o="$rest" 'BEGIN { exit !(f >= 987 && f <= 1007 && r >= 0.32 &&
+    r <= 0.39 && o == 0) }' || fail "want 987..1007 Hz at 0.354 rms in front, silence elsewhere"
+  [ -z "${TOVIK_QUALITY_BARS:-}" ] || awk -v q="$4" -v c="${10}" -v s="${12}" \
+    'BEGIN { exit !(q <= 5 && c >= 0.5 && s >= 30) }' ||
+    fail "want no gap over 5 ms, clean blocks >= 0.5 at >= 30 dB"
+}
+
+mkdir -p "$work/a/Tovik"
+netlab_spawn 1 "$work/tx.out" env APPDATA="$work/a" "$tx" --seconds 60 --freq 997
+for _ in $(seq 600); do grep -q '^CODE ' "$work/tx.out" && break; sleep 0.1; done
+code=$(sed -n 's/^CODE //p' "$work/tx.out")
+record
+netlab_spawn 2 "$work/rx.out" unshare --pid --fork --kill-child bash -c '. "$0" && wine_host "$@"' \
+  "$here/../e2e/wine_boot.sh" "$work/prefix" "$work/ready" - "$rx" --code "$code" --duration 12 --quiet
+RX_PID=${NETLAB_PIDS[-1]}
+unset 'NETLAB_PIDS[-1]'
+wait "$RX_PID" || fail "the receiver failed"
+pulse_stop
+judge
+echo "receiver: $(tail -n 1 "$work/rx.out")"
+[ "$LAB_STATUS" = 0 ] || tail -n 5 "$work"/*.out
+finish
