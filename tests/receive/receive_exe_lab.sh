@@ -4,10 +4,11 @@
 # null sink (wine's mix format follows it, so the stream is resampled and
 # spread on the way); a signal transmitter in host 1 streams a 997 Hz tone at
 # amplitude 0.5. What the sink's monitor carries is recorded and judged as the
-# Linux receiver's recordings are: the pitch (987..1007 Hz) and the level
-# (0.354 rms); with TOVIK_QUALITY_BARS also no gap and most 100 ms blocks
-# clean (30 dB): wine renders one period per tick of its own timer, and on a
-# busy machine its ticks come late, so the sink runs dry now and then.
+# Linux receiver's recordings are: the pitch (987..1007 Hz; the median of
+# 1 s pieces) and the level (0.354 rms); with TOVIK_QUALITY_BARS also no gap
+# and most 100 ms blocks clean (30 dB): wine renders one period per tick of
+# its own timer, and on a busy machine its ticks come late, so the sink runs
+# dry now and then and spoils the seconds around.
 #   receive_exe_lab.sh <tovik-receive.exe> <tovik-signal-tx> <tovik-wav-compare>
 set -u
 rx=$1 tx=$2 compare=$3
@@ -25,15 +26,17 @@ record() {
 # The front speakers at 48 kHz without the silence before and after the
 # sound, judged; the other four must be silent.
 judge() {
-  local raw=(-t raw -r 44100 -e floating-point -b 32 -c 6 "$work/heard.raw") rms rest cmp
+  local raw=(-t raw -r 44100 -e floating-point -b 32 -c 6 "$work/heard.raw") rms rest pitch cmp
   sox "${raw[@]}" "$work/heard.wav" remix 1 2 rate 48000 \
     silence 1 0.01 0.01 reverse silence 1 0.01 0.01 reverse
   rms=$(sox "$work/heard.wav" -n trim 0.5 -0.5 remix 1 stat 2>&1 | sed -n 's/^RMS *amplitude: *//p')
   rest=$(sox "${raw[@]}" -n remix 3-6 stat 2>&1 | sed -n 's/^Maximum amplitude: *//p')
+  pitch=$(for s in 1 2 3 4 5 6 7 8; do sox "$work/heard.wav" -n trim "$s" 1 remix 1 stat 2>&1 |
+    sed -n 's/^Rough *frequency: *//p'; done | sort -n | sed -n 4p)
   cmp=$("$compare" "$work/heard.wav" 997 --skip 0.5 --length 8) || { fail "no tone"; return; }
-  echo "heard: rms $rms, others $rest, $cmp"
+  echo "heard: pitch $pitch Hz, rms $rms, others $rest; $cmp"
   set -- $cmp
-  awk -v f="$2" -v r="$rms" -v o="$rest" 'BEGIN { exit !(f >= 987 && f <= 1007 && r >= 0.32 &&
+  awk -v f="$pitch" -v r="$rms" -v o="$rest" 'BEGIN { exit !(f >= 987 && f <= 1007 && r >= 0.32 &&
     r <= 0.39 && o == 0) }' || fail "want 987..1007 Hz at 0.354 rms in front, silence elsewhere"
   [ -z "${TOVIK_QUALITY_BARS:-}" ] || awk -v q="$4" -v c="${10}" -v s="${12}" \
     'BEGIN { exit !(q <= 5 && c >= 0.5 && s >= 30) }' ||
@@ -45,13 +48,24 @@ netlab_spawn 1 "$work/tx.out" env APPDATA="$work/a" "$tx" --seconds 60 --freq 99
 for _ in $(seq 600); do grep -q '^CODE ' "$work/tx.out" && break; sleep 0.1; done
 code=$(sed -n 's/^CODE //p' "$work/tx.out")
 record
-netlab_spawn 2 "$work/rx.out" unshare --pid --fork --kill-child bash -c '. "$0" && wine_host "$@"' \
-  "$here/../e2e/wine_boot.sh" "$work/prefix" "$work/ready" - "$rx" --code "$code" --duration 12 --quiet
+# As from its Start-menu entry: no --code, a console (a terminal) that asks
+# for it, typed once the prompt is there. Enter is a carriage return to
+# wine's console, so the terminal passes it as such; a second Enter closes
+# the console after a failure. Wine draws the console's text with escapes.
+mkfifo "$work/keys"
+exec 3<>"$work/keys"
+netlab_spawn 2 "$work/rx.out" unshare --pid --fork --kill-child bash -c '. "$0" && wine_boot "$1" &&
+  script -qec "stty -icrnl; wine $2 --duration 12 --quiet" /dev/null <"$3"; s=$?; wine_shutdown; exit $s' \
+  "$here/../e2e/wine_boot.sh" "$work/prefix" "$rx" "$work/keys"
 RX_PID=${NETLAB_PIDS[-1]}
 unset 'NETLAB_PIDS[-1]'
+console() { sed 's/\x1b\[1C/ /g; s/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/rx.out" | tr -d '\r'; }
+for _ in $(seq 1200); do console | grep -q 'Pairing code' && break; sleep 0.1; done
+printf '%s\r\r' "$code" >&3
 wait "$RX_PID" || fail "the receiver failed"
+exec 3>&-
 pulse_stop
 judge
-echo "receiver: $(tail -n 1 "$work/rx.out")"
+echo "receiver: $(console | tr -d '\n' | grep -ao 'frames=.*target_ms=[0-9.]*')"
 [ "$LAB_STATUS" = 0 ] || tail -n 5 "$work"/*.out
 finish
