@@ -8,7 +8,8 @@
 # 1 s pieces) and the level (0.354 rms); with TOVIK_QUALITY_BARS also no gap
 # and most 100 ms blocks clean (30 dB): wine renders one period per tick of
 # its own timer, and on a busy machine its ticks come late, so the sink runs
-# dry now and then and spoils the seconds around.
+# dry now and then and spoils the seconds around. The receiver runs as from
+# its Start-menu entry: without --code, in a console that asks for the code.
 #   receive_exe_lab.sh <tovik-receive.exe> <tovik-signal-tx> <tovik-wav-compare>
 set -u
 rx=$1 tx=$2 compare=$3

@@ -51,6 +51,10 @@ bool mix_format_is_float(const WAVEFORMATEX& format) {
   return std::memcmp(&extensible.SubFormat, &kSubtypeIeeeFloat, sizeof(GUID)) == 0;
 }
 
+bool device_lost(HRESULT hr) {
+  return hr == AUDCLNT_E_DEVICE_INVALIDATED || hr == AUDCLNT_E_SERVICE_NOT_RUNNING;
+}
+
 void log_wasapi_failure(const char* action, HRESULT hr) {
   debug_logf("wasapi: %s: hresult 0x%08lx", action, static_cast<unsigned long>(hr));
 }

@@ -18,6 +18,10 @@ std::string device_endpoint_id(IMMDevice* device);
 std::string default_endpoint_id(IMMDeviceEnumerator* enumerator, EDataFlow flow);
 // Whether a shared-mode mix format holds 32-bit float samples.
 bool mix_format_is_float(const WAVEFORMATEX& format);
+// Whether a call failed because the device was unplugged, disabled or reset
+// (the audio service restarts after a resume from sleep): every later call
+// fails too, so the default device is to be opened anew.
+bool device_lost(HRESULT hr);
 // One debug.log line: "wasapi: <action>: hresult 0x...".
 void log_wasapi_failure(const char* action, HRESULT hr);
 

@@ -147,12 +147,8 @@ bool WasapiEndpoint::wait(int timeout_ms) {
   return WaitForMultipleObjects(2, events, FALSE, timeout) == WAIT_OBJECT_0;
 }
 
-// A device that was unplugged, disabled or reset (the audio service restarts
-// after a resume from sleep) fails every call: open the default anew.
 void WasapiEndpoint::check_device(HRESULT hr) {
-  if (hr == AUDCLNT_E_DEVICE_INVALIDATED || hr == AUDCLNT_E_SERVICE_NOT_RUNNING) {
-    watch_->raise_change();
-  }
+  if (device_lost(hr)) watch_->raise_change();
 }
 
 // Another default than the one captured, or none: the capture moves. A

@@ -49,23 +49,27 @@ ErrorCode WasapiSink::open() {
   return open_default();
 }
 
+// Without a usable output run() tries again twice a second: only the first
+// failure of a run of them is logged.
 ErrorCode WasapiSink::open_default() {
   release_device();
   HRESULT hr = enumerator_->GetDefaultAudioEndpoint(eRender, eConsole, &device_);
-  if (FAILED(hr) || device_ == nullptr) {
-    device_ = nullptr;
-    log_wasapi_failure("default output", hr);
-    return ErrorCode::NoAudioDevice;
+  if (FAILED(hr)) device_ = nullptr;
+  const char* failed = "default output";
+  if (SUCCEEDED(hr) && device_ != nullptr) {
+    device_id_ = device_endpoint_id(device_);
+    watch_->set_current(device_id_);
+    hr = initialize_client();
+    failed = "open output";
   }
-  device_id_ = device_endpoint_id(device_);
-  watch_->set_current(device_id_);
-  hr = initialize_client();
-  if (FAILED(hr)) {
-    log_wasapi_failure("open output", hr);
-    release_device();
-    return ErrorCode::NoAudioDevice;
+  if (SUCCEEDED(hr) && device_ != nullptr) {
+    failing_ = false;
+    return ErrorCode::Ok;
   }
-  return ErrorCode::Ok;
+  if (!failing_) log_wasapi_failure(failed, hr);
+  failing_ = true;
+  release_device();
+  return ErrorCode::NoAudioDevice;
 }
 
 HRESULT WasapiSink::initialize_client() {
@@ -176,12 +180,8 @@ std::int64_t WasapiSink::next_play(UINT32 padding) {
   return timeline_ns_ + error / kTimelineFollow;
 }
 
-// A device that was unplugged, disabled or reset (the audio service restarts
-// after a resume from sleep) fails every call: open the default anew.
 void WasapiSink::check(HRESULT hr) {
-  if (hr == AUDCLNT_E_DEVICE_INVALIDATED || hr == AUDCLNT_E_SERVICE_NOT_RUNNING) {
-    watch_->raise_change();
-  }
+  if (device_lost(hr)) watch_->raise_change();
 }
 
 void WasapiSink::close() {

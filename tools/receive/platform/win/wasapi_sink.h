@@ -54,6 +54,7 @@ class WasapiSink final : public AudioSink {
   UINT32 buffer_frames_ = 0;
   std::unique_ptr<OutputConverter> converter_;
   bool started_ = false;
+  bool failing_ = false;          // the last opening failed (and was logged)
   std::int64_t timeline_ns_ = 0;  // when the next sample written leaves
   HANDLE audio_event_;            // auto-reset, set by the audio engine each period
   ULONGLONG next_default_look_ = 0;
