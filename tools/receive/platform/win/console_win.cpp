@@ -9,12 +9,19 @@ namespace {
 std::atomic<bool> g_stop{false};
 HANDLE g_stop_event = nullptr;  // manual-reset: stays set once a stop came
 
+// Windows ends the process once the handler returns from a close, log-off or
+// shut-down (or after about 5 s): the handler holds on meanwhile, so that the
+// main thread can stop cleanly (a WAV file gets its final header) and exit.
+constexpr DWORD kCloseGraceMs = 4000;
+
 // Runs on a thread of the system's: Ctrl+C, Ctrl+Break, the console window
-// closed, log-off or shut-down. Returning TRUE for a close gives the process
-// a few seconds before Windows ends it, time enough for a clean stop.
-BOOL WINAPI on_console_event(DWORD /*type*/) {
+// closed, log-off or shut-down.
+BOOL WINAPI on_console_event(DWORD type) {
   g_stop = true;
   SetEvent(g_stop_event);
+  if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+    Sleep(kCloseGraceMs);
+  }
   return TRUE;
 }
 
