@@ -39,6 +39,7 @@ TEST(OutputConverter, FeedsEveryFormatAtThePitchAndPaceOfTheStream) {
     };
     const std::vector<float> front(speaker[0].begin() + format.rate / 10, speaker[0].end());
     EXPECT_NEAR(tone_frequency(front) * format.rate / 48000, 997, 2);
+    EXPECT_LE(longest_quiet_run(front, 0, front.size(), 1e-4f), 2u);  // no gap
     EXPECT_NEAR(peak(0), format.channels == 1 ? 0.375 : 0.5, 0.02);
     if (format.channels > 1) {
       EXPECT_NEAR(peak(1), 0.25, 0.01);

@@ -3,13 +3,15 @@
 # playing into a private PulseAudio whose default output is a 44.1 kHz 5.1
 # null sink (wine's mix format follows it, so the stream is resampled and
 # spread on the way); a signal transmitter in host 1 streams a 997 Hz tone at
-# amplitude 0.5. What the sink's monitor carries is recorded and judged as the
-# Linux receiver's recordings are: the pitch (987..1007 Hz; the median of
-# 1 s pieces) and the level (0.354 rms); with TOVIK_QUALITY_BARS also no gap
-# and most 100 ms blocks clean (30 dB): wine renders one period per tick of
-# its own timer, and on a busy machine its ticks come late, so the sink runs
-# dry now and then and spoils the seconds around. The receiver runs as from
-# its Start-menu entry: without --code, in a console that asks for the code.
+# amplitude 0.5. What the sink's monitor carries is recorded and judged at
+# the Linux receiver's bar, the pitch (987..1007 Hz; the median of 1 s
+# pieces), with the level (0.354 rms) and the other four speakers silent; the
+# receiver itself plays no silence. Gaps and clean 100 ms blocks are shown,
+# not judged: wine renders one period per tick of its own timer, whose ticks
+# come late for seconds on end even on a quiet machine, so the sink runs dry
+# now and then and the receiver's drift control follows wine's slow pace.
+# The receiver runs as from its Start-menu entry: without --code, in a
+# console that asks for the code.
 #   receive_exe_lab.sh <tovik-receive.exe> <tovik-signal-tx> <tovik-wav-compare>
 set -u
 rx=$1 tx=$2 compare=$3
@@ -36,12 +38,8 @@ judge() {
     sed -n 's/^Rough *frequency: *//p'; done | sort -n | sed -n 4p)
   cmp=$("$compare" "$work/heard.wav" 997 --skip 0.5 --length 8) || { fail "no tone"; return; }
   echo "heard: pitch $pitch Hz, rms $rms, others $rest; $cmp"
-  set -- $cmp
   awk -v f="$pitch" -v r="$rms" -v o="$rest" 'BEGIN { exit !(f >= 987 && f <= 1007 && r >= 0.32 &&
     r <= 0.39 && o == 0) }' || fail "want 987..1007 Hz at 0.354 rms in front, silence elsewhere"
-  [ -z "${TOVIK_QUALITY_BARS:-}" ] || awk -v q="$4" -v c="${10}" -v s="${12}" \
-    'BEGIN { exit !(q <= 5 && c >= 0.5 && s >= 30) }' ||
-    fail "want no gap over 5 ms, clean blocks >= 0.5 at >= 30 dB"
 }
 
 mkdir -p "$work/a/Tovik"
@@ -56,7 +54,7 @@ record
 mkfifo "$work/keys"
 exec 3<>"$work/keys"
 netlab_spawn 2 "$work/rx.out" unshare --pid --fork --kill-child bash -c '. "$0" && wine_boot "$1" &&
-  script -qec "stty -icrnl; wine $2 --duration 12 --quiet" /dev/null <"$3"; s=$?; wine_shutdown; exit $s' \
+  script -qec "stty -icrnl; wine $2 --duration 15 --quiet" /dev/null <"$3"; s=$?; wine_shutdown; exit $s' \
   "$here/../e2e/wine_boot.sh" "$work/prefix" "$rx" "$work/keys"
 RX_PID=${NETLAB_PIDS[-1]}
 unset 'NETLAB_PIDS[-1]'
@@ -67,6 +65,8 @@ wait "$RX_PID" || fail "the receiver failed"
 exec 3>&-
 pulse_stop
 judge
-echo "receiver: $(console | tr -d '\n' | grep -ao 'frames=.*target_ms=[0-9.]*')"
+summary=$(console | tr -d '\n' | grep -ao 'frames=.*target_ms=[0-9.]*')
+echo "receiver: $summary"
+[[ "$summary" == *" silent=0 "* ]] || fail "the receiver played silence: $summary"
 [ "$LAB_STATUS" = 0 ] || tail -n 5 "$work"/*.out
 finish
