@@ -4,10 +4,13 @@
 # removes them and the autostart value and keeps %APPDATA%\Tovik unless
 # /REMOVEUSERDATA is given. The firewall rule command is asked for (elevated)
 # with /FIREWALL only; wine has no firewall, so a stand-in netsh records it.
-# Usage: installer_test.sh <setup .exe> <program packed as tovik.exe>
+# The receiver is installed on request only (/RECEIVER, or alone with
+# /NOTRANSMITTER), with its own shortcut and firewall rule.
+# Usage: installer_test.sh <setup .exe> <program packed as tovik.exe> <tovik-receive.exe>
 set -u
 setup=$1
 program=$2
+receiver=$3
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tovik'
 failures=0
@@ -38,6 +41,7 @@ app_data=$(unix_path '%APPDATA%')
 [ -n "$local_app" ] && [ -n "$app_data" ] || { echo "FAILED: no wine user folders"; exit 1; }
 inst="$local_app/Programs/Tovik"
 shortcut="$app_data/Microsoft/Windows/Start Menu/Programs/Tovik.lnk"
+receiver_shortcut="$app_data/Microsoft/Windows/Start Menu/Programs/Tovik Receiver.lnk"
 user_data="$app_data/Tovik"
 
 # A clean start even after an interrupted earlier run.
@@ -62,6 +66,7 @@ install() {
 
 echo "== install, then uninstall keeping the user's data"
 install
+check "no receiver unless asked for" not test -e "$inst/tovik-receive.exe"
 wine "$inst/uninstall.exe" /S </dev/null >/dev/null 2>&1
 check "uninstaller starts" test $? -eq 0
 check "installation folder removed" wait_gone "$inst"
@@ -85,14 +90,30 @@ netsh_log="$(unix_path '%TEMP%')/netsh.log"
 rm -f "$netsh_log"
 install
 check "no rule without /FIREWALL" not test -e "$netsh_log"
-install /FIREWALL
+install /FIREWALL /RECEIVER
 rule="advfirewall firewall add rule name=\"Tovik\" dir=in action=allow program=\"$(winepath -w "$inst/tovik.exe")\" protocol=UDP localport=19483 profile=private"
 check "the rule for tovik.exe on private networks" grep -qxF "$rule" <(tr -d '\r' <"$netsh_log")
+rule="advfirewall firewall add rule name=\"Tovik Receiver\" dir=in action=allow program=\"$(winepath -w "$inst/tovik-receive.exe")\" protocol=UDP localport=19482 profile=private"
+check "the rule for tovik-receive.exe" grep -qxF "$rule" <(tr -d '\r' <"$netsh_log")
 check "the rule is remembered" reg_has "$uninstall_key" FirewallRule
 rm -f "$system32/netsh.bat" "$netsh_log"
 mv "$system32/netsh.exe.real" "$system32/netsh.exe"
 wine "$inst/uninstall.exe" /S </dev/null >/dev/null 2>&1
 wait_gone "$inst"
+
+echo "== the receiver: with Tovik, then alone"
+install /RECEIVER
+check "tovik-receive.exe installed as built" cmp -s "$receiver" "$inst/tovik-receive.exe"
+check "the receiver's Start-menu shortcut" test -f "$receiver_shortcut"
+wine "$inst/uninstall.exe" /S </dev/null >/dev/null 2>&1
+check "installation folder removed" wait_gone "$inst"
+check "the receiver's shortcut removed" not test -e "$receiver_shortcut"
+wine "$setup" /S /NOTRANSMITTER </dev/null >/dev/null 2>&1
+check "the receiver alone" cmp -s "$receiver" "$inst/tovik-receive.exe"
+check "without tovik.exe and its shortcut" not test -e "$inst/tovik.exe" -o -e "$shortcut"
+check "with its uninstall entry" reg_has "$uninstall_key" UninstallString
+wine "$inst/uninstall.exe" /S </dev/null >/dev/null 2>&1
+check "installation folder removed" wait_gone "$inst"
 
 [ $failures -eq 0 ] && echo PASSED || echo "$failures check(s) failed"
 exit $((failures > 0))

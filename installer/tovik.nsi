@@ -2,11 +2,15 @@
 ; user's own folders and HKEY_CURRENT_USER.
 ;
 ; Defines (makensis -D...): TOVIK_VERSION (x.y.z), TOVIK_EXE (the program to
-; install as tovik.exe), TOVIK_ICON (.ico), TOVIK_OUTFILE (installer path).
+; install as tovik.exe), TOVIK_RECEIVE_EXE (the receiver, tovik-receive.exe),
+; TOVIK_ICON (.ico), TOVIK_OUTFILE (installer path).
 ;
-; Silent use: "tovik-setup.exe /S" installs; with /FIREWALL it also adds the
-; Windows Firewall rule (the dialog offers it ticked; it asks for
-; administrator rights). "uninstall.exe /S" removes the program, its
+; The user chooses what to install: Tovik (the transmitter, ticked), the
+; receiver (a console program with a Start-menu entry that asks for the
+; pairing code), or both. Silent use: "tovik-setup.exe /S" installs Tovik;
+; /RECEIVER adds the receiver, /NOTRANSMITTER leaves Tovik out; with
+; /FIREWALL it also adds the Windows Firewall rules of what it installs (the
+; dialog offers them ticked; they ask for administrator rights). "uninstall.exe /S" removes the program, its
 ; shortcut, its autostart value and its uninstall entry, and keeps the user's
 ; settings and logs in %APPDATA%\Tovik unless /REMOVEUSERDATA is given (in the
 ; dialog: the unticked component "Settings and logs"); the dialog also removes
@@ -30,9 +34,12 @@ SetCompressor /SOLID lzma
 ; The program claims this mutex while it runs, one per user session.
 !define INSTANCE_MUTEX "Local\Tovik.Instance"
 !define SYNCHRONIZE 0x00100000
-; Receivers greet Tovik with unsolicited datagrams on this port.
+; Receivers greet Tovik with unsolicited datagrams on this port; the
+; receiver hears Tovik's announcements on the discovery port.
 !define AUDIO_PORT 19483
+!define DISCOVERY_PORT 19482
 !define FIREWALL_RULE "Tovik"
+!define RECEIVER "Tovik Receiver"
 !define FIREWALL_HELP "Receivers reach Tovik on UDP port ${AUDIO_PORT}. If none can connect, allow tovik.exe in Windows Firewall for incoming UDP on port ${AUDIO_PORT} on private networks (Windows Security, Firewall && network protection, Allow an app through firewall)."
 
 Var FirewallNote
@@ -61,6 +68,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" ""
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW finish_show
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_COMPONENTS
@@ -105,16 +113,26 @@ FunctionEnd
 !insertmacro QUIT_RUNNING_TOVIK ""
 !insertmacro QUIT_RUNNING_TOVIK "un."
 
-Section "${PRODUCT}" SecProgram
-  SectionIn RO
+Section "${PRODUCT} (plays this PC's sound to a receiver)" SecProgram
   Call quit_running_tovik
   SetOutPath "$INSTDIR"
   File "/oname=tovik.exe" "${TOVIK_EXE}"
-  WriteUninstaller "$INSTDIR\uninstall.exe"
-
   SetShellVarContext current
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\tovik.exe" "" "$INSTDIR\tovik.exe" 0
+SectionEnd
 
+; A console program: its entry opens a console that asks for the code.
+Section /o "${RECEIVER} (plays another PC's sound here)" SecReceiver
+  SetOutPath "$INSTDIR"
+  File "/oname=tovik-receive.exe" "${TOVIK_RECEIVE_EXE}"
+  SetShellVarContext current
+  CreateShortcut "$SMPROGRAMS\${RECEIVER}.lnk" "$INSTDIR\tovik-receive.exe" "" \
+    "$INSTDIR\tovik-receive.exe" 0
+SectionEnd
+
+Section "-Uninstall entry"
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${TOVIK_VERSION}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
@@ -132,8 +150,15 @@ SectionEnd
 ; only an administrator can add one, so this asks for elevation. An earlier
 ; rule of the same name is replaced, not doubled.
 Section "Let receivers through Windows Firewall (asks for administrator rights)" SecFirewall
+  StrCpy $0 "/c ver >nul"
+  ${If} ${SectionIsSelected} ${SecProgram}
+    StrCpy $0 '$0& netsh advfirewall firewall delete rule name="${FIREWALL_RULE}" >nul& netsh advfirewall firewall add rule name="${FIREWALL_RULE}" dir=in action=allow program="$INSTDIR\tovik.exe" protocol=UDP localport=${AUDIO_PORT} profile=private'
+  ${EndIf}
+  ${If} ${SectionIsSelected} ${SecReceiver}
+    StrCpy $0 '$0& netsh advfirewall firewall delete rule name="${RECEIVER}" >nul& netsh advfirewall firewall add rule name="${RECEIVER}" dir=in action=allow program="$INSTDIR\tovik-receive.exe" protocol=UDP localport=${DISCOVERY_PORT} profile=private'
+  ${EndIf}
   ClearErrors
-  ExecShellWait "runas" "$SYSDIR\cmd.exe" '/c netsh advfirewall firewall delete rule name="${FIREWALL_RULE}" >nul & netsh advfirewall firewall add rule name="${FIREWALL_RULE}" dir=in action=allow program="$INSTDIR\tovik.exe" protocol=UDP localport=${AUDIO_PORT} profile=private' SW_HIDE
+  ExecShellWait "runas" "$SYSDIR\cmd.exe" '$0' SW_HIDE
   ${IfNot} ${Errors}
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "FirewallRule" 1
     StrCpy $FirewallNote "Windows Firewall lets receivers on private networks reach ${PRODUCT}."
@@ -157,10 +182,11 @@ Function un.remove_everything
   ReadRegDWORD $0 HKCU "${UNINSTALL_KEY}" "FirewallRule"
   ${If} $0 == 1
   ${AndIfNot} ${Silent}
-    ExecShellWait "runas" "$SYSDIR\netsh.exe" 'advfirewall firewall delete rule name="${FIREWALL_RULE}"' SW_HIDE
+    ExecShellWait "runas" "$SYSDIR\cmd.exe" '/c netsh advfirewall firewall delete rule name="${FIREWALL_RULE}" & netsh advfirewall firewall delete rule name="${RECEIVER}"' SW_HIDE
   ${EndIf}
   SetShellVarContext current
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete "$SMPROGRAMS\${RECEIVER}.lnk"
   ; The autostart value would otherwise point at a program that is gone.
   DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
@@ -168,6 +194,7 @@ Function un.remove_everything
     RMDir /r "$APPDATA\Tovik"
   ${EndIf}
   Delete "$INSTDIR\tovik.exe"
+  Delete "$INSTDIR\tovik-receive.exe"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 FunctionEnd
@@ -181,6 +208,36 @@ Function .onInit
   ${If} ${Silent}
   ${AndIf} ${Errors}
     SectionSetFlags ${SecFirewall} 0
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $0 "/RECEIVER" $1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${SecReceiver} ${SF_SELECTED}
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $0 "/NOTRANSMITTER" $1
+  ${IfNot} ${Errors}
+    SectionSetFlags ${SecProgram} 0
+    SectionSetFlags ${SecReceiver} ${SF_SELECTED}
+  ${EndIf}
+FunctionEnd
+
+; "Start Tovik now" only where Tovik was installed.
+Function finish_show
+  ${IfNot} ${SectionIsSelected} ${SecProgram}
+    SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+    ShowWindow $mui.FinishPage.Run ${SW_HIDE}
+  ${EndIf}
+FunctionEnd
+
+; Something has to be installed: with nothing ticked, Next is greyed.
+Function .onSelChange
+  GetDlgItem $1 $HWNDPARENT 1
+  ${If} ${SectionIsSelected} ${SecProgram}
+  ${OrIf} ${SectionIsSelected} ${SecReceiver}
+    EnableWindow $1 1
+  ${Else}
+    EnableWindow $1 0
   ${EndIf}
 FunctionEnd
 

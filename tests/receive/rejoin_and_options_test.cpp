@@ -90,6 +90,9 @@ TEST(ReceiveOptions, ParsesTheCommandLine) {
             "code '' latency -1 out '' s16 0 duration 0 name 'Tovik Receiver' quiet 0 help 1");
   EXPECT_EQ(parse_transmitter_address("localhost")->port, 19483);
   EXPECT_EQ(described({"--code", "123 456"}), "error");
+  EXPECT_EQ(parse_typed_code(" 123 456\r").value_or("?") + parse_typed_code("").value_or("?") +
+                parse_typed_code("12345").value_or("?") + parse_typed_code("12a456").value_or("?"),
+            "123456??");
   for (const char* wrong : {"--code 12345", "--to example.org", "--to 10.0.0.1:0", "--latency -5",
                             "--format mp3", "--out"}) {
     std::istringstream words(wrong);

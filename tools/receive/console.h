@@ -8,3 +8,7 @@ bool stop_requested();
 // a stop was requested. install_stop_handler must come before any thread.
 bool wait_for_stop(int timeout_ms);
 bool stderr_is_terminal();
+bool stdin_is_terminal();
+// Whether the console window goes away with this process (it was opened for
+// it, as from a Start-menu entry), taking any last message with it.
+bool console_closes_on_exit();

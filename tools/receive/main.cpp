@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,33 @@ void run_until_stopped(const Receiver& receiver, const ReceiveOptions& options) 
   if (!options.quiet && redraw) std::fputc('\n', stderr);
 }
 
+// Without --code, in a terminal (a Start-menu entry opens one): ask. An
+// empty answer goes on without a code, as a transmitter that knows this
+// receiver lets it in anyway.
+void ask_for_code(ReceiveOptions* options) {
+  if (!options->receiver.code.empty() || !stdin_is_terminal()) return;
+  std::string line;
+  for (;;) {
+    std::fputs("Pairing code shown by Tovik (Enter if it knows this receiver): ", stderr);
+    std::fflush(stderr);
+    if (!std::getline(std::cin, line)) return;
+    if (auto code = parse_typed_code(line)) {
+      options->receiver.code = *code;
+      return;
+    }
+    std::fputs("That is not six digits.\n", stderr);
+  }
+}
+
+// Leaves a failure readable in a console that would close with the process.
+int failed(int status) {
+  if (console_closes_on_exit() && stdin_is_terminal()) {
+    std::fputs("Press Enter to close.", stderr);
+    std::getchar();
+  }
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,8 +99,9 @@ int main(int argc, char** argv) {
   std::unique_ptr<AudioSink> sink = make_sink(*options);
   if (!sink) {
     std::fprintf(stderr, "tovik-receive: no sound output here; use --out\n");
-    return 2;
+    return failed(2);
   }
+  ask_for_code(&*options);
   install_stop_handler();
   // Our own id, unless one was given: transmitters remember it, and those
   // that did are greeted without a code.
@@ -88,7 +117,7 @@ int main(int argc, char** argv) {
   const ErrorCode code = receiver.start();
   if (code != ErrorCode::Ok) {
     std::fprintf(stderr, "tovik-receive: %s\n", error_message(code));
-    return 1;
+    return failed(1);
   }
   run_until_stopped(receiver, *options);
   receiver.stop();

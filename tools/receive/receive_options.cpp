@@ -11,7 +11,8 @@ const char kReceiveUsage[] =
     "Plays a Tovik stream. Without --to it waits for a transmitter's announcement\n"
     "on the LAN and greets the first one found; --to greets HOST (dotted IPv4) at\n"
     "PORT (19483) directly. --code is the six-digit pairing code the transmitter\n"
-    "shows (without the space).\n"
+    "shows (without the space); without it, tovik-receive asks for the code when\n"
+    "it runs in a terminal.\n"
     "\n"
     "  --latency MS   fix the jitter-buffer target (0 = as low as possible);\n"
     "                 by default it follows the measured jitter, 20..200 ms\n"
@@ -27,7 +28,11 @@ const char kReceiveUsage[] =
     "  --quiet        no status line on stderr\n"
     "\n"
     "Identity: tovik-receive draws a random id once and keeps it (folder\n"
+#ifdef _WIN32
+    "tovik-receive in %APPDATA%; --id overrides it). A\n"
+#else
     "tovik-receive in $XDG_CONFIG_HOME or ~/.config; --id overrides it). A\n"
+#endif
     "transmitter that accepted the code remembers that id and lets it in again\n"
     "without a code, also after either side restarts; tovik-receive remembers\n"
     "those transmitters and greets them without a code.\n"
@@ -101,6 +106,15 @@ bool apply(const std::string& name, const std::string& value, ReceiveOptions* o)
 }
 
 }  // namespace
+
+std::optional<std::string> parse_typed_code(const std::string& text) {
+  std::string code;
+  for (char c : text) {
+    if (c != ' ' && c != '\t' && c != '\r') code += c;
+  }
+  if (code.empty() || valid_code(code)) return code;
+  return std::nullopt;
+}
 
 std::optional<SocketAddress> parse_transmitter_address(const std::string& text) {
   SocketAddress address;

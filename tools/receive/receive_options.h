@@ -25,4 +25,8 @@ std::optional<ReceiveOptions> parse_receive_options(const std::vector<std::strin
 // "HOST[:PORT]" with a dotted IPv4 host (or "localhost"); port 19483 by default.
 std::optional<SocketAddress> parse_transmitter_address(const std::string& text);
 
+// A pairing code as a user types it ("123 456" as the tray shows it, or
+// "123456"): its six digits, empty for an empty answer, nothing otherwise.
+std::optional<std::string> parse_typed_code(const std::string& text);
+
 extern const char kReceiveUsage[];

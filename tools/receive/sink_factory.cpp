@@ -6,6 +6,8 @@
 #include "paced_sink.h"
 #if defined(__linux__)
 #include "platform/linux/playback_sink.h"
+#elif defined(_WIN32)
+#include "platform/win/wasapi_sink.h"
 #endif
 
 std::unique_ptr<AudioSink> make_sink(const ReceiveOptions& options) {
@@ -18,6 +20,8 @@ std::unique_ptr<AudioSink> make_sink(const ReceiveOptions& options) {
   }
 #if defined(__linux__)
   return std::make_unique<PlaybackSink>(options.alsa_device, kSinkPeriodFrames);
+#elif defined(_WIN32)
+  return std::make_unique<WasapiSink>(kSinkPeriodFrames);
 #else
   return nullptr;
 #endif

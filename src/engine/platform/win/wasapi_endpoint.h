@@ -46,8 +46,6 @@ class WasapiEndpoint final : public AudioEndpoint {
   HRESULT initialize_client(DWORD flags);
   void check_device(HRESULT hr);
   void look_at_default();
-  static bool holds_float(const WAVEFORMATEX& format);
-  static void log_failure(const char* action, HRESULT hr);
 
   DeviceWatch* watch_;
   IMMDeviceEnumerator* enumerator_ = nullptr;

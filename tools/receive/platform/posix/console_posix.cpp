@@ -50,3 +50,7 @@ bool wait_for_stop(int timeout_ms) {
 }
 
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
+
+bool stdin_is_terminal() { return isatty(STDIN_FILENO) == 1; }
+
+bool console_closes_on_exit() { return false; }
