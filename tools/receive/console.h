@@ -7,6 +7,8 @@ bool stop_requested();
 // Sleeps until a stop request or for timeout_ms (-1: no time-out); true when
 // a stop was requested. install_stop_handler must come before any thread.
 bool wait_for_stop(int timeout_ms);
+// Asks for a stop from any thread, as a stop signal would.
+void request_stop();
 bool stderr_is_terminal();
 bool stdin_is_terminal();
 // Whether the console window goes away with this process (it was opened for

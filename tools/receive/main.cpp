@@ -113,6 +113,9 @@ int main(int argc, char** argv) {
       state.remember_transmitter(id);
     };
   }
+  // A receiver that cannot play ends with a failure, so that whoever started
+  // it (a service manager) can start it again.
+  options->receiver.on_output_failed = request_stop;
   Receiver receiver(options->receiver, *sink);
   const ErrorCode code = receiver.start();
   if (code != ErrorCode::Ok) {
@@ -133,5 +136,9 @@ int main(int argc, char** argv) {
       static_cast<unsigned long long>(s.inserted), static_cast<unsigned long long>(s.skipped),
       static_cast<unsigned long long>(s.stretched), static_cast<unsigned long long>(s.resyncs),
       receiver.rejoins(), receiver.moves(), s.buffer_ms, s.target_ms);
+  if (receiver.output_failed()) {
+    std::fprintf(stderr, "tovik-receive: the sound output failed\n");
+    return failed(1);
+  }
   return 0;
 }

@@ -82,8 +82,12 @@ void Receiver::on_frame(const AudioFrameHeader& header, const unsigned char* pay
 // or a paced file's next period): everything queued goes in first.
 void Receiver::playout_loop() {
   name_this_thread("tovik-playout");
-  sink_.run(running_,
-            [this](float* out, int frames, std::int64_t play_ns) { render(out, frames, play_ns); });
+  const bool played = sink_.run(running_, [this](float* out, int frames, std::int64_t play_ns) {
+    render(out, frames, play_ns);
+  });
+  if (played || !running_) return;
+  output_failed_ = true;
+  if (config_.on_output_failed) config_.on_output_failed();
 }
 
 void Receiver::render(float* out, int frames, std::int64_t play_ns) {

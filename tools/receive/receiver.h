@@ -30,6 +30,9 @@ struct ReceiverConfig {
   // Told (on the supervisor thread) the device id of a transmitter whose
   // frames flow to us, when it changes; discovery mode only.
   std::function<void(const std::string& transmitter_id)> on_accepted;
+  // The sound output failed while playing (a device unplugged, the sound
+  // server gone); called once, on the playout thread.
+  std::function<void()> on_output_failed;
 };
 
 // The whole receiver: the session's receiver role, the frame queue, the
@@ -54,6 +57,7 @@ class Receiver {
   int rejoins() const { return rejoins_; }
   // Times the transmitter was greeted at a new address it announced.
   int moves() const { return moves_; }
+  bool output_failed() const { return output_failed_; }
   // Frames the queue had no room for (the playout thread fell behind).
   std::uint64_t overflows() const { return overflows_; }
 
@@ -77,6 +81,7 @@ class Receiver {
   std::atomic<std::uint64_t> overflows_{0};
   std::atomic<int> rejoins_{0};
   std::atomic<int> moves_{0};
+  std::atomic<bool> output_failed_{false};
   // Discovery mode only; used by the supervisor thread.
   std::unique_ptr<TransmitterFinder> finder_;
   std::string followed_id_;

@@ -33,6 +33,12 @@ void install_stop_handler() {
 
 bool stop_requested() { return g_stop; }
 
+// The main thread takes the signal in wait_for_stop (every thread blocks it).
+void request_stop() {
+  g_stop = true;
+  kill(getpid(), SIGTERM);
+}
+
 bool wait_for_stop(int timeout_ms) {
   if (g_stop) return true;
   const sigset_t set = stop_signals();

@@ -34,6 +34,11 @@ void install_stop_handler() {
 
 bool stop_requested() { return g_stop; }
 
+void request_stop() {
+  g_stop = true;
+  if (g_stop_event != nullptr) SetEvent(g_stop_event);
+}
+
 bool wait_for_stop(int timeout_ms) {
   if (g_stop) return true;
   WaitForSingleObject(g_stop_event, timeout_ms < 0 ? INFINITE : static_cast<DWORD>(timeout_ms));
