@@ -117,15 +117,30 @@ done
 # first seconds); the return after no sink at all may be one stretch quieter.
 netlab_spawn 2 "$work/listen.out" "$listen" 120 "$code"
 listener=${NETLAB_PIDS[-1]}
-move() { wait_for_line "$a/debug.log" "capture: follow default output: $1"; }
+# The server has to report the new default before Tovik can follow it (a
+# busy machine may drop a pactl call); when Tovik does not, its own capture
+# lines and the server's default go with the failure.
+make_default() {
+  for _ in $(seq 20); do
+    pactl set-default-sink "$1" && pactl info | grep -qx "Default Sink: $1" && return 0
+    sleep 0.5
+  done
+  fail "the server never took $1 as its default"
+}
+move() {
+  wait_for_line "$a/debug.log" "capture: follow default output: $1" && return 0
+  pactl info | grep '^Default Sink'
+  grep -a 'capture\|pulse' "$a/debug.log" | tail -n 10
+  return 1
+}
 wait_for_line "$work/tovik3.out" "Status: Connected (Lab Listener)" && sleep 2
 pulse_add_sink surround 44100 6 || fail "the surround sink carries no tone"
-pactl set-default-sink surround
+make_default surround
 move "now surround, 44100 Hz, 6 channels" && sleep 3
 for module in $(pactl list short modules | awk '/module-null-sink/ { print $1 }'); do pactl unload-module "$module"; done
 move "none usable (code 4), waiting for one" && sleep 2
 pulse_add_sink mono 32000 1 || fail "the mono sink carries no tone"
-pactl set-default-sink mono
+make_default mono
 move "now mono, 32000 Hz, 1 channels" && sleep 4
 kill -TERM "$listener" && wait "$listener"
 stop_tovik
