@@ -1,11 +1,10 @@
 #include "platform/linux/alsa_sink.h"
 
 #include <cerrno>
-#include <thread>
 
 #include "app/logs.h"
 #include "audio_format.h"
-#include "transport/steady_clock.h"
+#include "paced_sink.h"
 
 namespace {
 
@@ -15,9 +14,6 @@ constexpr unsigned kBufferUs = 40000;
 // A working card makes room within a period; one that takes nothing for this
 // long has stopped, and the playout ends instead of blocking a stop for good.
 constexpr int kStalledMs = 2000;
-// Behind the own timeline by more than this (a suspended process): count
-// afresh instead of writing the backlog in a burst.
-constexpr std::int64_t kResyncAfterNs = 200000000;
 
 std::int64_t frames_to_ns(std::int64_t frames) { return frames * 1000000000 / kSampleRate; }
 
@@ -74,7 +70,7 @@ bool AlsaSink::write(const float* samples, int frames) {
     }
   }
   if (!clockless_ && took_all_at_once()) clockless_ = true;
-  if (clockless_) pace(frames);
+  if (clockless_) sleep_until_ns(paced_.hand_over(paced_now_ns(), frames));
   return true;
 }
 
@@ -83,21 +79,6 @@ bool AlsaSink::write(const float* samples, int frames) {
 bool AlsaSink::took_all_at_once() {
   const snd_pcm_sframes_t available = snd_pcm_avail_update(pcm_);
   return available >= 0 && static_cast<snd_pcm_uframes_t>(available) >= buffer_frames_;
-}
-
-void AlsaSink::pace(int frames) {
-  const std::int64_t now = system_steady_clock().now_ns();
-  if (paced_start_ns_ < 0 || now - paced_due_ns() > kResyncAfterNs) {
-    paced_start_ns_ = now;
-    paced_frames_ = 0;
-  }
-  paced_frames_ += static_cast<std::uint64_t>(frames);
-  const std::int64_t wait_ns = paced_due_ns() - now;
-  if (wait_ns > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait_ns));
-}
-
-std::int64_t AlsaSink::paced_due_ns() const {
-  return paced_start_ns_ + frames_to_ns(static_cast<std::int64_t>(paced_frames_));
 }
 
 bool AlsaSink::queued_frames(snd_pcm_sframes_t* frames) {
@@ -115,7 +96,7 @@ std::int64_t AlsaSink::output_delay_ns() {
 // While the buffer first fills, the card holds less and the timeline moves
 // on by each period, as it should.
 std::int64_t AlsaSink::next_play_ns(std::int64_t now_ns) {
-  if (clockless_) return paced_start_ns_ < 0 ? now_ns : paced_due_ns();
+  if (clockless_) return paced_.next_play_ns(now_ns);
   snd_pcm_sframes_t queued = 0;
   if (!queued_frames(&queued)) return now_ns;
   return now_ns + frames_to_ns(queued - static_cast<snd_pcm_sframes_t>(buffer_frames_));

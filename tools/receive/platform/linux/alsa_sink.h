@@ -5,6 +5,7 @@
 #include <string>
 
 #include "audio_sink.h"
+#include "paced_sink.h"
 
 // Playback on an ALSA device ("default", "plughw:1,0", ...), for a board
 // without a sound server. Writes wait until the device has room, so the
@@ -27,15 +28,12 @@ class AlsaSink : public AudioSink {
   bool configure();
   bool took_all_at_once();
   bool queued_frames(snd_pcm_sframes_t* frames);
-  void pace(int frames);
-  std::int64_t paced_due_ns() const;
 
   std::string device_;
   int period_;
   snd_pcm_t* pcm_ = nullptr;
   snd_pcm_uframes_t buffer_frames_ = 0;
-  // Own timeline, for a device without a clock: when it started, frames since.
+  // A device without a clock keeps the pace of a file.
   bool clockless_ = false;
-  std::int64_t paced_start_ns_ = -1;
-  std::uint64_t paced_frames_ = 0;
+  PacedTimeline paced_;
 };
