@@ -92,3 +92,18 @@ function(tovik_add_script_test name script)
   tovik_skippable(${name})
   tovik_wine_test(${name})
 endfunction()
+
+# A cross build's labs run this machine's own receiver, signal transmitter
+# and tone judge beside the cross-built programs: built natively once, in one
+# tree for every cross preset (TOVIK_HOST_TOOLS), under a lock so that cross
+# presets may build side by side.
+if(CMAKE_CROSSCOMPILING)
+  set(TOVIK_HOST_TOOLS ${PROJECT_SOURCE_DIR}/build/host-tools)
+  add_custom_target(tovik_host_tools ALL
+    COMMAND flock ${TOVIK_HOST_TOOLS}.lock sh -c
+            "[ -f '${TOVIK_HOST_TOOLS}/CMakeCache.txt' ] || '${CMAKE_COMMAND}' \
+             -S '${PROJECT_SOURCE_DIR}' -B '${TOVIK_HOST_TOOLS}' -G Ninja \
+             -DCMAKE_BUILD_TYPE=Release -DTOVIK_TESTS=OFF >/dev/null && '${CMAKE_COMMAND}' \
+             --build '${TOVIK_HOST_TOOLS}' --target tovik-receive tovik-signal-tx tovik-wav-compare"
+    VERBATIM)
+endif()
