@@ -15,9 +15,9 @@ int main(int argc, char** argv) {
   install_terminate_handler();
   InstanceLock one_instance;  // held until the process ends
   const std::string executable = running_executable_path();
-  LinuxFrontEnd front_end =
-      make_linux_front_end(choose_front_end(argc, argv), argc, argv,
-                           [&executable] { return load_desktop_front_end(executable); });
+  LinuxFrontEnd front_end = make_linux_front_end(
+      choose_front_end(argc, argv), argc, argv,
+      [&executable] { return load_desktop_front_end(executable); }, true, executable);
   std::unique_ptr<AutostartEntry> autostart = make_system_autostart();
 
   ShellEnvironment env;

@@ -30,10 +30,7 @@ bool x_display_reachable() {
 
 // The receiver installed or built beside the program; the bare name (found on
 // PATH) where there is none.
-std::string receiver_beside_program() {
-  char buffer[4096];
-  const ssize_t size = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  const std::string program(buffer, size > 0 ? static_cast<std::size_t>(size) : 0);
+std::string receiver_beside(const std::string& program) {
   const std::string::size_type slash = program.rfind('/');
   if (slash != std::string::npos) {
     std::string beside = program.substr(0, slash + 1) + "tovik-receive";
@@ -58,7 +55,8 @@ FrontEndKind choose_front_end(int argc, char** argv) {
 }
 
 LinuxFrontEnd make_linux_front_end(FrontEndKind kind, int argc, char** argv,
-                                   const DesktopFrontEndLoader& load_desktop, bool show_dialogs) {
+                                   const DesktopFrontEndLoader& load_desktop, bool show_dialogs,
+                                   const std::string& program) {
   LinuxFrontEnd front;
   front.menu_options.autostart_label = std::string(kAutostartLabelLogin);
   if (kind == FrontEndKind::Desktop && !x_display_reachable()) {
@@ -74,7 +72,7 @@ LinuxFrontEnd make_linux_front_end(FrontEndKind kind, int argc, char** argv,
   if (kind == FrontEndKind::Terminal) {
     front.services = std::make_unique<TerminalPlatformServices>(std::cerr);
     front.tray_host =
-        std::make_unique<TerminalTrayHost>(std::cout, colour_terminal(), receiver_beside_program());
+        std::make_unique<TerminalTrayHost>(std::cout, colour_terminal(), receiver_beside(program));
     return front;
   }
   make_desktop(argc, argv, show_dialogs, front);

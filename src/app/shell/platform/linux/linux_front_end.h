@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/shell/platform_services.h"
 #include "tray/menu_model.h"
@@ -32,7 +33,8 @@ using DesktopFrontEndLoader = std::function<DesktopFrontEndMaker()>;
 // Builds the front end of `kind` for the UI (main) thread. A Desktop whose X
 // display cannot be opened, or whose maker cannot be found, falls back to
 // Terminal, with a line on stderr. `argv` must outlive the result.
-// `show_dialogs` false keeps error boxes off the screen (tests).
+// `show_dialogs` false keeps error boxes off the screen (tests). `program`
+// is the running program's path: the terminal names the receiver beside it.
 LinuxFrontEnd make_linux_front_end(FrontEndKind kind, int argc, char** argv,
                                    const DesktopFrontEndLoader& load_desktop,
-                                   bool show_dialogs = true);
+                                   bool show_dialogs = true, const std::string& program = {});
